@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those that are missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkgconf
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev
+    g++-mingw-w64-i686 binutils-mingw-w64-i686
+    wine wine32:i386
+    xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    need_update=1
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+elif [[ -n "${need_update:-}" ]]; then
+    apt-get update -q
+fi

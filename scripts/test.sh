@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the unit tests under ASan and UBSan, the Windows program
+# cross-built and driven under Wine, the Linux program driven under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+
+echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -DVORDA_PLATFORM=none -DVORDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+native_options=()
+if [[ -f cmake/toolchain-mingw-i686.cmake ]]; then
+    echo "== Dictionary.exe, cross-built for 32-bit Windows"
+    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build build/win32 -j "$jobs"
+    native_options+=("-DVORDA_DICTIONARY_EXE=$PWD/build/win32/Dictionary.exe")
+fi
+
+echo "== The Linux program, unit tests and end-to-end tests"
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo "${native_options[@]}" >/dev/null
+cmake --build build/native -j "$jobs"
+ctest --test-dir build/native --output-on-failure

@@ -1,0 +1,122 @@
+#include "app/frmDictionary.h"
+
+#include "app/FormDefinitions.h"
+
+namespace vorda {
+namespace {
+
+constexpr unsigned kYesNoQuestion = 36; // MB_YESNO + MB_ICONQUESTION
+constexpr int IDNO = 7;
+
+constexpr std::u16string_view kAutoStartQuestion =
+    u"Would you like the Vorda Dictionary to automatically load next time Windows boots?";
+
+} // namespace
+
+frmDictionary::frmDictionary(Platform& platform) : platform_(platform), iconForm_(platform)
+{
+    platform_.CreateMainWindow(kFrmDictionary, *this);
+}
+
+void frmDictionary::Form_Load()
+{
+    trayIcon_.cbSize = kTrayRecordSize;
+    trayIcon_.hWnd = platform_.MainWindowHandle();
+    trayIcon_.uID = 1;
+    trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayIcon_.uCallbackMessage = WM_MOUSEMOVE;
+    trayIcon_.hIcon = platform_.MainWindowIcon();
+    trayIcon_.SetTip(std::u16string(kDisplayName) + u'\0');
+    SendTrayRequest(NIM_ADD);
+    RunAtStartUp();
+}
+
+void frmDictionary::Form_Unload(std::int16_t& /*cancel: left as it is, so the unload goes on*/)
+{
+    SendTrayRequest(NIM_DELETE);
+}
+
+void frmDictionary::mnuExit_Click()
+{
+    if (platform_.MessageBox(kAutoStartQuestion, kYesNoQuestion, kDisplayName) == IDNO) {
+        DoNotRunAtStartUp();
+    }
+    SendTrayRequest(NIM_DELETE);
+    platform_.DoEvents();
+    ended_ = true;
+    platform_.EndProgram();
+}
+
+void frmDictionary::tmrSetHomePage_Timer() { platform_.SetTimerEnabled(TimerId::tmrSetHomePage, false); }
+
+void frmDictionary::MenuItem_Click(MenuItem item)
+{
+    switch (item) {
+    case MenuItem::mnuLookup: mnuLookup_Click(); break;
+    case MenuItem::mnuSearch: mnuSearch_Click(); break;
+    case MenuItem::mnuThesaurus: mnuThesaurus_Click(); break;
+    case MenuItem::mnuSpellCheck: mnuSpellCheck_Click(); break;
+    case MenuItem::mnuAnagram: mnuAnagram_Click(); break;
+    case MenuItem::mnuHomophone: mnuHomophone_Click(); break;
+    case MenuItem::mnuRyhme: mnuRyhme_Click(); break;
+    case MenuItem::mnuQuotes: mnuQuotes_Click(); break;
+    case MenuItem::mnuEncyclopedia: mnuEncyclopedia_Click(); break;
+    case MenuItem::mnuManualLookup: mnuManualLookup_Click(); break;
+    case MenuItem::mnuVorda: mnuVorda_Click(); break;
+    case MenuItem::mnuExit: mnuExit_Click(); break;
+    default: break; // mnuCancel, the separators and mnuSysTray have no handler
+    }
+}
+
+void frmDictionary::OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y)
+{
+    if (!ended_) {
+        Form_MouseMove(button, shift, x, y);
+    }
+}
+
+void frmDictionary::OnTrayEvent(std::int32_t eventNumber)
+{
+    if (!ended_) {
+        DispatchTrayEvent(eventNumber);
+    }
+}
+
+void frmDictionary::OnTimer(TimerId timer)
+{
+    if (ended_) {
+        return;
+    }
+    if (timer == TimerId::tmrCheckClipboard) {
+        tmrCheckClipboard_Timer();
+    } else {
+        tmrSetHomePage_Timer();
+    }
+}
+
+void frmDictionary::OnUnload()
+{
+    if (ended_) {
+        return;
+    }
+    std::int16_t cancel = 0;
+    Form_Unload(cancel);
+    ended_ = true;
+}
+
+void frmDictionary::OnTrayHostRestarted()
+{
+    // The new notification area knows no icons; add ours again as it stands now.
+    if (!ended_ && trayIcon_.cbSize != 0) {
+        SendTrayRequest(NIM_ADD);
+    }
+}
+
+int RunDictionary(Platform& platform)
+{
+    frmDictionary window(platform);
+    window.Form_Load();
+    return platform.RunEventLoop();
+}
+
+} // namespace vorda

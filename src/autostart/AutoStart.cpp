@@ -1,0 +1,55 @@
+// Writing and removing the auto-start value. Each step is skipped when it fails, and no return code is
+// looked at: a user without rights to the key simply gets no value, and start-up and exit go on.
+
+#include "autostart/AutoStart.h"
+
+#include "app/ErrorRules.h"
+#include "app/frmDictionary.h"
+
+#include <optional>
+
+namespace vorda {
+
+std::u16string AutoStartCommand(std::u16string_view folder, std::u16string_view fileName, char16_t separator)
+{
+    std::u16string command(u"\"");
+    command += folder;
+    if (folder.empty() || folder.back() != separator) {
+        command += separator;
+    }
+    command += fileName;
+    command += u'"';
+    return command;
+}
+
+void frmDictionary::RunAtStartUp()
+{
+    RegistryKey hKey = 0;
+    IgnoringFailure([&] {
+        platform_.RegOpenKeyEx(HKEY_LOCAL_MACHINE, platform_.ToAnsi(kRunKey), 0, KEY_SET_VALUE, hKey);
+    });
+    std::optional<std::u16string> command;
+    IgnoringFailure([&] {
+        command = AutoStartCommand(platform_.ApplicationFolder(), platform_.ProgramFileName(),
+                                   platform_.PathSeparator());
+    });
+    IgnoringFailure([&] {
+        // Without a path there is nothing worth writing: an empty value would start nothing.
+        if (command) {
+            SetValueEx(hKey, std::u16string(kAutoStartValueName), REG_SZ, *command);
+        }
+    });
+    IgnoringFailure([&] { platform_.RegCloseKey(hKey); });
+}
+
+void frmDictionary::DoNotRunAtStartUp()
+{
+    RegistryKey hKey = 0;
+    IgnoringFailure([&] {
+        platform_.RegOpenKeyEx(HKEY_LOCAL_MACHINE, platform_.ToAnsi(kRunKey), 0, KEY_SET_VALUE, hKey);
+    });
+    IgnoringFailure([&] { platform_.RegDeleteValue(hKey, platform_.ToAnsi(kAutoStartValueName)); });
+    IgnoringFailure([&] { platform_.RegCloseKey(hKey); });
+}
+
+} // namespace vorda

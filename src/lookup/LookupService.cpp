@@ -1,0 +1,36 @@
+#include "lookup/LookupService.h"
+
+#include "clipboard/ClipboardText.h"
+#include "text/Utf16.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace vorda {
+
+std::u16string LookupService::BaseAddress() const
+{
+    std::u16string address(u"http://");
+    address += host;
+    address += pathAndQuery;
+    return address;
+}
+
+const LookupService& LookupServiceFor(MenuItem item)
+{
+    const auto* found = std::find_if(kLookupServices.begin(), kLookupServices.end(),
+                                     [item](const LookupService& service) { return service.item == item; });
+    if (found == kLookupServices.end()) {
+        throw std::out_of_range("menu item has no look-up service");
+    }
+    return *found;
+}
+
+std::u16string PrepareLookupText(std::u16string_view text) { return PercentEncode(TrimSpaces(text)); }
+
+std::u16string BuildLookupAddress(const LookupService& service, std::u16string_view text)
+{
+    return service.BaseAddress() + PrepareLookupText(text);
+}
+
+} // namespace vorda

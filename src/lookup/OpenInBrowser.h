@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <string_view>
+
+namespace vorda {
+
+inline constexpr int SW_SHOWNORMAL = 1;
+
+// Hands the address to the shell so that the default browser shows it; the result is not looked at.
+void OpenInBrowser(Platform& platform, WindowHandle owner, std::u16string_view address);
+
+} // namespace vorda

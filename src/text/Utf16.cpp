@@ -1,0 +1,159 @@
+#include "text/Utf16.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vorda {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Calls visit(codePoint) for each code point, unpaired surrogates as U+FFFD.
+template <typename Visit> void ForEachCodePoint(std::u16string_view text, Visit visit)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            visit(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+            visit(kReplacement);
+        } else {
+            visit(static_cast<char32_t>(c));
+        }
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp)
+{
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+// The characters of 0x80 to 0x9F in Windows-1252; 0 where the code page leaves the byte undefined.
+constexpr std::array<char16_t, 32> kWindows1252High{
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char Windows1252Byte(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        return static_cast<char>(cp);
+    }
+    for (std::size_t i = 0; i < kWindows1252High.size(); ++i) {
+        if (kWindows1252High[i] != 0 && kWindows1252High[i] == cp) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+bool IsUnreserved(unsigned char b)
+{
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
+           b == '_' || b == '~';
+}
+
+} // namespace
+
+std::string ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    ForEachCodePoint(text, [&](char32_t cp) { AppendUtf8(out, cp); });
+    return out;
+}
+
+std::u16string FromUtf8(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        char32_t cp = 0;
+        char32_t minimum = 0;
+        if (lead < 0x80) {
+            length = 1, cp = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, cp = lead & 0x1F, minimum = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, cp = lead & 0x0F, minimum = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, cp = lead & 0x07, minimum = 0x10000;
+        }
+        bool valid = length != 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (valid) {
+            AppendUtf16(out, cp);
+            i += length;
+        } else {
+            AppendUtf16(out, kReplacement);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string ToWindows1252(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    ForEachCodePoint(text, [&](char32_t cp) { out += Windows1252Byte(cp); });
+    return out;
+}
+
+std::u16string PercentEncode(std::u16string_view text)
+{
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    const std::string utf8 = ToUtf8(text);
+    std::u16string out;
+    out.reserve(utf8.size() * 3);
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (IsUnreserved(b)) {
+            out += static_cast<char16_t>(b);
+        } else {
+            out += u'%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        }
+    }
+    return out;
+}
+
+} // namespace vorda

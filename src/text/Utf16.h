@@ -1,0 +1,22 @@
+#pragma once
+// Conversions of the program's 16-bit texts into byte forms.
+
+#include <string>
+#include <string_view>
+
+namespace vorda {
+
+// UTF-8 form; an unpaired surrogate becomes U+FFFD.
+[[nodiscard]] std::string ToUtf8(std::u16string_view text);
+
+// The UTF-16 form of UTF-8 bytes; a malformed sequence becomes U+FFFD.
+[[nodiscard]] std::u16string FromUtf8(std::string_view bytes);
+
+// Windows-1252 form, the narrow code page where the platform has none of its own; characters it
+// cannot hold become '?'.
+[[nodiscard]] std::string ToWindows1252(std::u16string_view text);
+
+// Every byte of the UTF-8 form outside A-Z a-z 0-9 - . _ ~ as "%" and two upper-case hex digits.
+[[nodiscard]] std::u16string PercentEncode(std::u16string_view text);
+
+} // namespace vorda

@@ -1,0 +1,43 @@
+// The main window's side of the tray icon: sending the record and answering the icon's mouse events.
+
+#include "app/ErrorRules.h"
+#include "app/frmDictionary.h"
+#include "tray/TrayEventDecode.h"
+
+namespace vorda {
+
+void frmDictionary::SendTrayRequest(std::uint32_t message)
+{
+    platform_.ShellNotifyIcon(message, trayIcon_.ToBytes(platform_));
+}
+
+void frmDictionary::RefreshTrayIcon() { SendTrayRequest(NIM_MODIFY); }
+
+void frmDictionary::Form_MouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float x, float /*y*/)
+{
+    std::int32_t eventNumber = 0;
+    IgnoringFailure([&] {
+        if (const auto decoded = DecodeTrayEventNumber(x, platform_.ScaleMode(), platform_.TwipsPerPixelX())) {
+            eventNumber = *decoded;
+        }
+    });
+    IgnoringFailure([&] { DispatchTrayEvent(eventNumber); });
+}
+
+void frmDictionary::DispatchTrayEvent(std::int32_t eventNumber)
+{
+    switch (eventNumber) {
+    case WM_LBUTTONDBLCLK:
+        // Runs even while the item is disabled; the handler itself finds out there is no text.
+        mnuLookup_Click();
+        break;
+    case WM_RBUTTONUP:
+        if (const auto chosen = platform_.ShowPopupMenu()) {
+            MenuItem_Click(*chosen);
+        }
+        break;
+    default: break;
+    }
+}
+
+} // namespace vorda
