@@ -1,0 +1,185 @@
+#include "TestSupport.h"
+#include "autostart/AutoStart.h"
+#include "text/Utf16.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vorda::test {
+namespace {
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+class AutoStart : public testing::Test {
+protected:
+    RegistryKey OpenRunKey()
+    {
+        RegistryKey key = 0;
+        fake.platform.RegOpenKeyEx(HKEY_LOCAL_MACHINE, ToUtf8(kRunKey), 0, KEY_SET_VALUE, key);
+        fake.platform.log.clear();
+        return key;
+    }
+
+    std::string StoredCommand() const
+    {
+        const auto& value = fake.platform.runKey.at("VordaDictionary");
+        EXPECT_EQ(value.type, 1U);
+        EXPECT_EQ(value.data.back(), 0) << "text ends in one NUL";
+        return {value.data.begin(), value.data.end() - 1};
+    }
+
+    WindowOverFake fake;
+};
+
+TEST_F(AutoStart, TextIsWrittenNarrowWithOneNulAndItsByteCount)
+{
+    const RegistryKey key = OpenRunKey();
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Name", REG_SZ, std::u16string(u"caf\u00e9")), 0);
+    EXPECT_EQ(fake.platform.log, std::vector<std::string>{"RegSetValueEx 256 Name 0 1 5"});
+    EXPECT_EQ(fake.platform.runKey.at("Name"), (StoredValue{1, Bytes(std::string("caf\xE9\0", 5))}));
+
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Empty", REG_SZ, std::u16string()), 0);
+    EXPECT_EQ(fake.platform.runKey.at("Empty").data, std::vector<std::uint8_t>{0});
+
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Number", REG_SZ, std::int64_t{42}), 0);
+    EXPECT_EQ(fake.platform.runKey.at("Number").data, Bytes(std::string("42\0", 3)));
+}
+
+struct DwordCase {
+    RegistryValue value;
+    std::vector<std::uint8_t> bytes;
+};
+
+class DwordValue : public testing::TestWithParam<DwordCase> {};
+
+TEST_P(DwordValue, IsFourBytesLeastSignificantFirst)
+{
+    WindowOverFake fake;
+    RegistryKey key = 0;
+    fake.platform.RegOpenKeyEx(HKEY_LOCAL_MACHINE, ToUtf8(kRunKey), 0, KEY_SET_VALUE, key);
+    EXPECT_EQ(fake.window.SetValueEx(key, u"D", REG_DWORD, GetParam().value), 0);
+    EXPECT_EQ(fake.platform.runKey.at("D"), (StoredValue{4, GetParam().bytes}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DwordValue,
+    testing::Values(DwordCase{std::int64_t{0x12345678}, {0x78, 0x56, 0x34, 0x12}},
+                    DwordCase{std::int64_t{-1}, {0xFF, 0xFF, 0xFF, 0xFF}},
+                    DwordCase{std::int64_t{-2147483648LL}, {0x00, 0x00, 0x00, 0x80}},
+                    DwordCase{2.5, {2, 0, 0, 0}}, DwordCase{3.5, {4, 0, 0, 0}}, DwordCase{-2.5, {0xFE, 0xFF, 0xFF, 0xFF}},
+                    DwordCase{2.6, {3, 0, 0, 0}}, DwordCase{std::u16string(u" 300 "), {0x2C, 0x01, 0, 0}},
+                    DwordCase{std::u16string(u"1.5"), {2, 0, 0, 0}}));
+
+TEST_F(AutoStart, ValuesThatCannotBeConvertedRaiseBeforeAnythingIsWritten)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::vector<RegistryValue> bad{std::u16string(u"abc"), std::u16string(u""), std::u16string(u"12abc"),
+                                         std::int64_t{2147483648LL}, 2147483647.5, std::nan(""),
+                                         std::u16string(u"\u0663")};
+    for (const auto& value : bad) {
+        EXPECT_THROW(fake.window.SetValueEx(key, u"D", REG_DWORD, value), ConversionError);
+    }
+    EXPECT_TRUE(fake.platform.log.empty());
+    EXPECT_TRUE(fake.platform.runKey.empty());
+}
+
+TEST_F(AutoStart, OtherTypesWriteNothingAndReturnZero)
+{
+    const RegistryKey key = OpenRunKey();
+    for (const std::int32_t type : {0, 2, 3, 7, -1}) {
+        EXPECT_EQ(fake.window.SetValueEx(key, u"X", type, std::u16string(u"data")), 0);
+    }
+    EXPECT_TRUE(fake.platform.log.empty());
+}
+
+TEST_F(AutoStart, HandleZeroIsRefusedAndItsCodeReturned)
+{
+    EXPECT_EQ(fake.window.SetValueEx(0, u"X", REG_SZ, std::u16string(u"data")), kErrorInvalidHandle);
+    EXPECT_TRUE(fake.platform.runKey.empty());
+}
+
+TEST_F(AutoStart, AValueOfTheSameNameIsReplacedTypeIncluded)
+{
+    const RegistryKey key = OpenRunKey();
+    fake.window.SetValueEx(key, u"X", REG_DWORD, std::int64_t{7});
+    fake.window.SetValueEx(key, u"X", REG_SZ, std::u16string(u"seven"));
+    EXPECT_EQ(fake.platform.runKey.at("X"), (StoredValue{1, Bytes(std::string("seven\0", 6))}));
+}
+
+struct CommandCase {
+    std::u16string folder;
+    std::u16string fileName;
+    char16_t separator;
+    std::string command;
+};
+
+class AutoStartCommandCase : public testing::TestWithParam<CommandCase> {};
+
+TEST_P(AutoStartCommandCase, IsTheQuotedFullPathOfTheProgram)
+{
+    WindowOverFake fake;
+    fake.platform.applicationFolder = GetParam().folder;
+    fake.platform.programFileName = GetParam().fileName;
+    fake.platform.pathSeparator = GetParam().separator;
+    fake.window.RunAtStartUp();
+    const auto& value = fake.platform.runKey.at("VordaDictionary");
+    EXPECT_EQ(value.type, 1U);
+    EXPECT_EQ(std::string(value.data.begin(), value.data.end()), GetParam().command + '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, AutoStartCommandCase,
+    testing::Values(CommandCase{u"C:\\Program Files\\Vorda", u"Dictionary.exe", u'\\',
+                                "\"C:\\Program Files\\Vorda\\Dictionary.exe\""},
+                    CommandCase{u"C:\\", u"Dictionary.exe", u'\\', "\"C:\\Dictionary.exe\""},
+                    CommandCase{u"D:\\Tools", u"Dictionary.exe", u'\\', "\"D:\\Tools\\Dictionary.exe\""},
+                    CommandCase{u"/opt/vorda dictionary/bin", u"vorda-dictionary", u'/',
+                                "\"/opt/vorda dictionary/bin/vorda-dictionary\""},
+                    CommandCase{u"/", u"vorda-dictionary", u'/', "\"/vorda-dictionary\""}));
+
+TEST_F(AutoStart, WritingOpensWritesAndClosesTheRunKey)
+{
+    fake.platform.log.clear();
+    fake.window.RunAtStartUp();
+    EXPECT_EQ(fake.platform.log,
+              (std::vector<std::string>{"RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
+                                        "RegSetValueEx 256 VordaDictionary 0 1 40", "RegCloseKey 256"}));
+    EXPECT_EQ(StoredCommand(), "\"C:\\Program Files\\Vorda\\Dictionary.exe\"");
+}
+
+TEST_F(AutoStart, RemovingOpensDeletesAndClosesAndAnAbsentValueIsNoError)
+{
+    fake.window.RunAtStartUp();
+    fake.platform.log.clear();
+    fake.window.DoNotRunAtStartUp();
+    EXPECT_EQ(fake.platform.log,
+              (std::vector<std::string>{"RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
+                                        "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257"}));
+    EXPECT_TRUE(fake.platform.runKey.empty());
+    fake.window.DoNotRunAtStartUp();
+    EXPECT_TRUE(fake.platform.runKey.empty());
+}
+
+TEST_F(AutoStart, AUserWithoutRightsGetsEveryStepOnHandleZeroAndNoChange)
+{
+    fake.platform.registryDenied = true;
+    fake.window.RunAtStartUp();
+    fake.window.DoNotRunAtStartUp();
+    EXPECT_EQ(fake.platform.LogOf("RegSetValueEx"), std::vector<std::string>{"RegSetValueEx 0 VordaDictionary 0 1 40"});
+    EXPECT_EQ(fake.platform.LogOf("RegDeleteValue"), std::vector<std::string>{"RegDeleteValue 0 VordaDictionary"});
+    EXPECT_EQ(fake.platform.LogOf("RegCloseKey"), (std::vector<std::string>{"RegCloseKey 0", "RegCloseKey 0"}));
+    EXPECT_TRUE(fake.platform.runKey.empty());
+    EXPECT_TRUE(fake.platform.LogOf("MessageBox").empty());
+}
+
+TEST_F(AutoStart, MovedProgramOverwritesTheValueWithItsNewFolder)
+{
+    fake.window.RunAtStartUp();
+    fake.platform.applicationFolder = u"E:\\Moved";
+    fake.window.RunAtStartUp();
+    EXPECT_EQ(StoredCommand(), "\"E:\\Moved\\Dictionary.exe\"");
+}
+
+} // namespace
+} // namespace vorda::test

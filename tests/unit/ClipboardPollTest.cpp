@@ -1,0 +1,166 @@
+#include "TestSupport.h"
+#include "text/Utf16.h"
+
+#include <gtest/gtest.h>
+
+namespace vorda::test {
+namespace {
+
+struct PollItem {
+    MenuItem item;
+    std::string textPrefix;
+    std::string noTextCaption;
+};
+
+// The poll's order and wording, which differ from the menu's own.
+const std::vector<PollItem> kPollItems{
+    {MenuItem::mnuLookup, "&Dictionary look up '", "&Dictionary look up [No Text in clipboard]"},
+    {MenuItem::mnuThesaurus, "&Thesaurus look up '", "&Thesaurus look up [No Text in clipboard]"},
+    {MenuItem::mnuSearch, "&Google search for '", "&Search for [No Text in clipboard]"},
+    {MenuItem::mnuSpellCheck, "S&pell Check '", "S&pell Check  [No Text in clipboard]"},
+    {MenuItem::mnuAnagram, "&Anagram look up '", "&Anagram look up [No Text in clipboard]"},
+    {MenuItem::mnuEncyclopedia, "&Encyclopedia look up '", "&Encyclopedia look up [No Text in clipboard]"},
+    {MenuItem::mnuHomophone, "&Homophone look up '", "&Homophone look up [No Text in clipboard]"},
+    {MenuItem::mnuQuotes, "&Quotes containing '", "&Quotes containing [No Text in clipboard]"},
+    {MenuItem::mnuRyhme, "&Ryhming with '", "&Ryhming with [No Text in clipboard]"},
+};
+
+class ClipboardPoll : public testing::Test {
+protected:
+    void SetUp() override { fake.LoadAndClearLog(); }
+
+    void Tick(const std::u16string& clipboard)
+    {
+        fake.platform.clipboard = clipboard;
+        fake.window.tmrCheckClipboard_Timer();
+    }
+
+    std::string Caption(MenuItem item) const { return ToUtf8(fake.platform.captions.at(item)); }
+
+    WindowOverFake fake;
+};
+
+struct QuoteCase {
+    std::u16string clipboard;
+    std::string quoted;
+};
+
+class TextState : public ClipboardPoll, public testing::WithParamInterface<QuoteCase> {};
+
+TEST_P(TextState, EveryItemAndTheTooltipQuoteTheText)
+{
+    Tick(GetParam().clipboard);
+    for (const auto& poll : kPollItems) {
+        EXPECT_EQ(Caption(poll.item), poll.textPrefix + GetParam().quoted) << NameOf(poll.item);
+        EXPECT_TRUE(fake.platform.enabled.at(poll.item)) << NameOf(poll.item);
+    }
+    ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
+    const std::string tooltip = "Vorda Dictionary. Look up '" + GetParam().quoted;
+    EXPECT_EQ(TipField(fake.platform.trayRequests[0].bytes), StoredTip(tooltip));
+    EXPECT_EQ(UInt32At(fake.platform.trayRequests[0].bytes, 20), kTextIcon);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextState,
+    testing::Values(QuoteCase{u"  serendipity  ", "serendipity'"},
+                    QuoteCase{u"The quick brown fox jumps", "The quick brown fox ...'"},
+                    QuoteCase{u"exactly twenty chars", "exactly twenty chars'"},
+                    QuoteCase{u"exactly twenty chars!", "exactly twenty chars...'"},
+                    QuoteCase{u"\tindented", "\tindented'"}, QuoteCase{u"\r\nline", "\r\nline'"},
+                    QuoteCase{u"word\n", "word\n'"}, QuoteCase{u"salt & pepper", "salt & pepper'"},
+                    QuoteCase{u"x", "x'"}));
+
+TEST_F(ClipboardPoll, NoTextStateForEmptySpacesOnlyOrNonTextClipboard)
+{
+    for (const auto* clipboard : {u"", u"     "}) {
+        Tick(clipboard);
+        for (const auto& poll : kPollItems) {
+            EXPECT_EQ(Caption(poll.item), poll.noTextCaption);
+            EXPECT_FALSE(fake.platform.enabled.at(poll.item));
+        }
+        EXPECT_EQ(UInt32At(fake.platform.trayRequests.back().bytes, 20), kNoTextIcon);
+        EXPECT_EQ(VisibleTip(fake.platform.trayRequests.back().bytes), "Vorda Dictionary - No text in clipboard");
+    }
+}
+
+TEST_F(ClipboardPoll, WritesCaptionsThenStatesThenIconThenOneModifyRequest)
+{
+    Tick(u"word");
+    std::vector<std::string> expected{"ClipboardText"};
+    for (const auto& poll : kPollItems) {
+        expected.push_back("SetMenuCaption " + NameOf(poll.item) + " " + poll.textPrefix + "word'");
+    }
+    for (const auto& poll : kPollItems) {
+        expected.push_back("SetMenuEnabled " + NameOf(poll.item) + " on");
+    }
+    expected.emplace_back("MainWindowIcon");
+    expected.emplace_back("ShellNotifyIcon 1");
+    EXPECT_EQ(fake.platform.log, expected);
+
+    fake.platform.log.clear();
+    Tick(u"");
+    expected = {"ClipboardText"};
+    for (const auto& poll : kPollItems) {
+        expected.push_back("SetMenuCaption " + NameOf(poll.item) + " " + poll.noTextCaption);
+    }
+    for (const auto& poll : kPollItems) {
+        expected.push_back("SetMenuEnabled " + NameOf(poll.item) + " off");
+    }
+    expected.emplace_back("LoadIconWindow Form1");
+    expected.emplace_back("ShellNotifyIcon 1");
+    EXPECT_EQ(fake.platform.log, expected);
+}
+
+TEST_F(ClipboardPoll, AnUnchangedClipboardStillRewritesEverythingEveryTick)
+{
+    for (int i = 0; i < 3; ++i) {
+        Tick(u"same");
+    }
+    EXPECT_EQ(fake.platform.LogOf("SetMenuCaption").size(), 27U);
+    EXPECT_EQ(fake.platform.LogOf("SetMenuEnabled").size(), 27U);
+    EXPECT_EQ(fake.platform.trayRequests.size(), 3U);
+}
+
+TEST_F(ClipboardPoll, AClipboardThatCannotBeReadChangesNothing)
+{
+    Tick(u"word");
+    const auto captions = fake.platform.captions;
+    fake.platform.log.clear();
+    fake.platform.clipboard.reset();
+    fake.window.tmrCheckClipboard_Timer();
+    EXPECT_EQ(fake.platform.log, std::vector<std::string>{"ClipboardText"});
+    EXPECT_EQ(fake.platform.captions, captions);
+    EXPECT_EQ(fake.platform.trayRequests.size(), 1U);
+
+    Tick(u"next");
+    EXPECT_EQ(Caption(MenuItem::mnuLookup), "&Dictionary look up 'next'") << "the next tick catches up";
+}
+
+TEST_F(ClipboardPoll, IconWindowIsLoadedOnceOnTheFirstNoTextTick)
+{
+    Tick(u"text");
+    Tick(u"more text");
+    EXPECT_FALSE(fake.window.IconFormLoaded());
+    Tick(u"");
+    Tick(u"text");
+    Tick(u"  ");
+    Tick(u"");
+    EXPECT_TRUE(fake.window.IconFormLoaded());
+    EXPECT_EQ(fake.platform.iconWindowLoads, 1);
+
+    std::vector<IconHandle> icons;
+    for (const auto& request : fake.platform.trayRequests) {
+        icons.push_back(UInt32At(request.bytes, 20));
+    }
+    EXPECT_EQ(icons, (std::vector<IconHandle>{kTextIcon, kTextIcon, kNoTextIcon, kTextIcon, kNoTextIcon, kNoTextIcon}));
+}
+
+TEST_F(ClipboardPoll, TimerEventFromThePlatformRunsThePoll)
+{
+    fake.platform.clipboard = u"word";
+    fake.window.OnTimer(TimerId::tmrCheckClipboard);
+    EXPECT_EQ(fake.platform.trayRequests.size(), 1U);
+}
+
+} // namespace
+} // namespace vorda::test

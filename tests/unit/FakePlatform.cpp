@@ -1,0 +1,213 @@
+#include "FakePlatform.h"
+
+#include "app/FormDefinitions.h"
+#include "autostart/AutoStart.h"
+#include "text/Utf16.h"
+
+#include <algorithm>
+
+namespace vorda::test {
+namespace {
+
+const std::string kRunKeyNarrow = ToUtf8(kRunKey);
+
+} // namespace
+
+std::string NameOf(MenuItem item) { return std::string(MenuDefinitionOf(item).name); }
+
+std::string NameOf(TimerId timer) { return timer == TimerId::tmrCheckClipboard ? "tmrCheckClipboard" : "tmrSetHomePage"; }
+
+std::vector<std::string> FakePlatform::LogOf(std::string_view prefix) const
+{
+    std::vector<std::string> lines;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(lines),
+                 [&](const std::string& line) { return line.starts_with(prefix); });
+    return lines;
+}
+
+std::vector<std::string> FakePlatform::OpenedAddresses() const
+{
+    std::vector<std::string> addresses;
+    for (const auto& launch : launches) {
+        addresses.push_back(launch.file);
+    }
+    return addresses;
+}
+
+void FakePlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& windowEvents)
+{
+    log.push_back("CreateMainWindow " + ToUtf8(window.title));
+    events = &windowEvents;
+    for (const auto& item : window.menu) {
+        captions[item.item] = std::u16string(item.caption);
+        enabled[item.item] = item.enabled;
+    }
+    for (const auto& timer : window.timers) {
+        timerEnabled[timer.id] = timer.enabled;
+    }
+}
+
+WindowHandle FakePlatform::MainWindowHandle()
+{
+    log.emplace_back("MainWindowHandle");
+    if (windowHandleFails) {
+        throw PlatformError("window handle cannot be read");
+    }
+    return kWindowHandle;
+}
+
+IconHandle FakePlatform::MainWindowIcon()
+{
+    log.emplace_back("MainWindowIcon");
+    return kTextIcon;
+}
+
+IconHandle FakePlatform::LoadIconWindow(const IconWindowDefinition& window)
+{
+    log.push_back("LoadIconWindow " + ToUtf8(window.title));
+    ++iconWindowLoads;
+    return kNoTextIcon;
+}
+
+std::int16_t FakePlatform::ScaleMode()
+{
+    if (scaleModeFails) {
+        throw PlatformError("scale mode cannot be read");
+    }
+    return scaleMode;
+}
+
+float FakePlatform::TwipsPerPixelX() { return twipsPerPixel; }
+
+void FakePlatform::SetTimerEnabled(TimerId timer, bool on)
+{
+    log.push_back("SetTimerEnabled " + NameOf(timer) + (on ? " on" : " off"));
+    timerEnabled[timer] = on;
+}
+
+void FakePlatform::SetMenuCaption(MenuItem item, std::u16string_view caption)
+{
+    log.push_back("SetMenuCaption " + NameOf(item) + " " + ToUtf8(caption));
+    captions[item] = std::u16string(caption);
+}
+
+void FakePlatform::SetMenuEnabled(MenuItem item, bool on)
+{
+    log.push_back("SetMenuEnabled " + NameOf(item) + (on ? " on" : " off"));
+    enabled[item] = on;
+}
+
+std::optional<MenuItem> FakePlatform::ShowPopupMenu()
+{
+    log.emplace_back("ShowPopupMenu");
+    return popupChoice;
+}
+
+bool FakePlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record)
+{
+    log.push_back("ShellNotifyIcon " + std::to_string(message));
+    trayRequests.push_back({message, record});
+    return trayAccepts;
+}
+
+std::string FakePlatform::ToAnsi(std::u16string_view text) { return toAnsi ? toAnsi(text) : ToWindows1252(text); }
+
+std::u16string FakePlatform::ClipboardText()
+{
+    log.emplace_back("ClipboardText");
+    if (!clipboard) {
+        throw PlatformError("clipboard cannot be opened");
+    }
+    return *clipboard;
+}
+
+std::intptr_t FakePlatform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+                                         std::string_view parameters, std::string_view directory, int showCommand)
+{
+    log.push_back("ShellExecute " + std::string(file));
+    launches.push_back({owner, std::string(operation), std::string(file), std::string(parameters),
+                        std::string(directory), showCommand});
+    return 42;
+}
+
+std::int32_t FakePlatform::RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+                                        std::uint32_t access, RegistryKey& key)
+{
+    log.push_back("RegOpenKeyEx " + std::to_string(root) + " " + std::string(subKey) + " " + std::to_string(options) +
+                  " " + std::to_string(access));
+    if (registryDenied) {
+        return kErrorAccessDenied;
+    }
+    if (root != HKEY_LOCAL_MACHINE || subKey != kRunKeyNarrow) {
+        return kErrorFileNotFound;
+    }
+    key = nextKey_++;
+    openKeys_[key] = true;
+    return 0;
+}
+
+std::int32_t FakePlatform::RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+                                         std::uint32_t type, std::span<const std::uint8_t> data)
+{
+    log.push_back("RegSetValueEx " + std::to_string(key) + " " + std::string(valueName) + " " +
+                  std::to_string(reserved) + " " + std::to_string(type) + " " + std::to_string(data.size()));
+    if (!openKeys_.contains(key)) {
+        return kErrorInvalidHandle;
+    }
+    runKey[std::string(valueName)] = {type, {data.begin(), data.end()}};
+    return 0;
+}
+
+std::int32_t FakePlatform::RegDeleteValue(RegistryKey key, std::string_view valueName)
+{
+    log.push_back("RegDeleteValue " + std::to_string(key) + " " + std::string(valueName));
+    if (!openKeys_.contains(key)) {
+        return kErrorInvalidHandle;
+    }
+    return runKey.erase(std::string(valueName)) == 1 ? 0 : kErrorFileNotFound;
+}
+
+std::int32_t FakePlatform::RegCloseKey(RegistryKey key)
+{
+    log.push_back("RegCloseKey " + std::to_string(key));
+    return openKeys_.erase(key) == 1 ? 0 : kErrorInvalidHandle;
+}
+
+int FakePlatform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
+{
+    log.push_back("MessageBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + std::to_string(style));
+    return messageBoxAnswer;
+}
+
+std::u16string FakePlatform::InputBox(std::u16string_view prompt, std::u16string_view title,
+                                      std::u16string_view initialText)
+{
+    log.push_back("InputBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + ToUtf8(initialText));
+    return inputBoxAnswer;
+}
+
+std::u16string FakePlatform::ApplicationFolder() { return applicationFolder; }
+std::u16string FakePlatform::ProgramFileName() { return programFileName; }
+char16_t FakePlatform::PathSeparator() { return pathSeparator; }
+
+void FakePlatform::DoEvents()
+{
+    log.emplace_back("DoEvents");
+    if (waitingEvents) {
+        waitingEvents();
+    }
+}
+
+void FakePlatform::EndProgram()
+{
+    log.emplace_back("EndProgram");
+    ended = true;
+}
+
+int FakePlatform::RunEventLoop()
+{
+    log.emplace_back("RunEventLoop");
+    return 0;
+}
+
+} // namespace vorda::test

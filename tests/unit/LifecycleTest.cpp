@@ -1,0 +1,178 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace vorda::test {
+namespace {
+
+const std::string kQuestion =
+    "MessageBox Vorda Dictionary | Would you like the Vorda Dictionary to automatically load next time Windows "
+    "boots? | 36";
+const std::string kOpenRunKey = "RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2";
+
+TEST(Lifecycle, LoadFillsTheRecordAddsTheIconThenWritesTheAutoStartValue)
+{
+    WindowOverFake fake;
+    fake.platform.log.clear();
+    fake.window.Form_Load();
+    EXPECT_EQ(fake.platform.log, (std::vector<std::string>{"MainWindowHandle", "MainWindowIcon", "ShellNotifyIcon 0",
+                                                           kOpenRunKey, "RegSetValueEx 256 VordaDictionary 0 1 40",
+                                                           "RegCloseKey 256"}));
+    EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
+}
+
+TEST(Lifecycle, RunDictionaryLoadsTheWindowThenRunsTheEventLoop)
+{
+    FakePlatform platform;
+    EXPECT_EQ(RunDictionary(platform), 0);
+    ASSERT_GE(platform.log.size(), 2U);
+    EXPECT_EQ(platform.log.front(), "CreateMainWindow System Tray Form");
+    EXPECT_EQ(platform.log.back(), "RunEventLoop");
+    EXPECT_EQ(platform.trayRequests.size(), 1U);
+}
+
+class ExitRoad : public testing::Test {
+protected:
+    void SetUp() override { fake.LoadAndClearLog(); }
+
+    // What the platform may still deliver after the end: none of it may run.
+    void DeliverLateEvents()
+    {
+        fake.platform.clipboard = u"late";
+        fake.window.OnTimer(TimerId::tmrCheckClipboard);
+        fake.window.OnTimer(TimerId::tmrSetHomePage);
+        fake.window.OnTrayEvent(515);
+        fake.window.OnMouseMove(0, 0, 517.0F * 15.0F, 0.0F);
+        fake.window.OnUnload();
+        fake.window.OnTrayHostRestarted();
+    }
+
+    WindowOverFake fake;
+};
+
+TEST_F(ExitRoad, NoRemovesTheValueDeletesTheIconOnceAndEnds)
+{
+    fake.platform.messageBoxAnswer = 7;
+    fake.window.MenuItem_Click(MenuItem::mnuExit);
+    DeliverLateEvents();
+    EXPECT_EQ(fake.platform.log,
+              (std::vector<std::string>{kQuestion, kOpenRunKey, "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257",
+                                        "ShellNotifyIcon 2", "DoEvents", "EndProgram"}));
+    EXPECT_TRUE(fake.platform.runKey.empty());
+    EXPECT_TRUE(fake.window.HasEnded());
+}
+
+TEST_F(ExitRoad, YesLeavesTheValueAsWrittenAtStart)
+{
+    const auto written = fake.platform.runKey;
+    fake.platform.messageBoxAnswer = 6;
+    fake.window.mnuExit_Click();
+    DeliverLateEvents();
+    EXPECT_EQ(fake.platform.log, (std::vector<std::string>{kQuestion, "ShellNotifyIcon 2", "DoEvents", "EndProgram"}));
+    EXPECT_EQ(fake.platform.runKey, written);
+}
+
+TEST_F(ExitRoad, EventsAlreadyWaitingAreHandledAfterTheIconIsDeleted)
+{
+    fake.platform.clipboard = u"word";
+    fake.platform.waitingEvents = [this] { fake.window.OnTimer(TimerId::tmrCheckClipboard); };
+    fake.window.mnuExit_Click();
+    const auto requests = fake.platform.LogOf("ShellNotifyIcon");
+    EXPECT_EQ(requests, (std::vector<std::string>{"ShellNotifyIcon 2", "ShellNotifyIcon 1"}));
+    EXPECT_EQ(fake.platform.log.back(), "EndProgram");
+}
+
+TEST_F(ExitRoad, NoAnswerAgainstAnAbsentOrForbiddenValueStillEnds)
+{
+    fake.platform.registryDenied = true;
+    fake.platform.messageBoxAnswer = 7;
+    fake.window.mnuExit_Click();
+    EXPECT_TRUE(fake.platform.ended);
+    EXPECT_EQ(fake.platform.LogOf("MessageBox").size(), 1U) << "only the question is ever shown";
+}
+
+TEST_F(ExitRoad, TheNextStartWritesTheValueAgain)
+{
+    fake.platform.messageBoxAnswer = 7;
+    fake.window.mnuExit_Click();
+    ASSERT_TRUE(fake.platform.runKey.empty());
+    FakePlatform& machine = fake.platform;
+    frmDictionary nextRun(machine);
+    nextRun.Form_Load();
+    EXPECT_TRUE(machine.runKey.contains("VordaDictionary"));
+}
+
+TEST(Lifecycle, UnloadFromOutsideDeletesTheIconAndAsksNothing)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    const auto written = fake.platform.runKey;
+    fake.window.OnUnload();
+    fake.window.OnUnload();
+    fake.window.OnTimer(TimerId::tmrCheckClipboard);
+    EXPECT_EQ(fake.platform.log, std::vector<std::string>{"ShellNotifyIcon 2"});
+    EXPECT_EQ(fake.platform.runKey, written);
+
+    std::int16_t cancel = 0;
+    fake.window.Form_Unload(cancel);
+    EXPECT_EQ(cancel, 0) << "the unload goes on";
+}
+
+TEST(Lifecycle, HomePageTimerSwitchesItselfOffOnce)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    fake.window.OnTimer(TimerId::tmrSetHomePage);
+    EXPECT_EQ(fake.platform.log, std::vector<std::string>{"SetTimerEnabled tmrSetHomePage off"});
+    EXPECT_FALSE(fake.platform.timerEnabled.at(TimerId::tmrSetHomePage));
+    EXPECT_TRUE(fake.platform.timerEnabled.at(TimerId::tmrCheckClipboard));
+}
+
+TEST(Lifecycle, ItemsWithoutHandlersDoNothing)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    for (const auto item : {MenuItem::mnuCancel, MenuItem::mnuSep20, MenuItem::mnuSep67, MenuItem::mnuSep70,
+                            MenuItem::mnuSep30, MenuItem::mnuSysTray}) {
+        fake.window.MenuItem_Click(item);
+    }
+    EXPECT_TRUE(fake.platform.log.empty());
+}
+
+TEST(Lifecycle, ARestartedTrayHostGetsTheIconAgainAsItStands)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    fake.platform.clipboard = u"";
+    fake.window.tmrCheckClipboard_Timer();
+    fake.window.OnTrayHostRestarted();
+    ASSERT_EQ(fake.platform.trayRequests.size(), 2U);
+    EXPECT_EQ(fake.platform.trayRequests[1].message, 0U);
+    EXPECT_EQ(fake.platform.trayRequests[1].bytes, fake.platform.trayRequests[0].bytes);
+}
+
+TEST(Lifecycle, TrayHostRestartBeforeLoadAddsNothing)
+{
+    FakePlatform platform;
+    frmDictionary window(platform);
+    window.OnTrayHostRestarted();
+    EXPECT_TRUE(platform.trayRequests.empty());
+}
+
+TEST(Lifecycle, APlatformThatRejectsEveryTrayRequestLeavesTheProgramRunning)
+{
+    WindowOverFake fake;
+    fake.platform.trayAccepts = false;
+    fake.window.Form_Load();
+    fake.platform.clipboard = u"word";
+    fake.window.tmrCheckClipboard_Timer();
+    fake.window.mnuLookup_Click();
+    fake.window.OnUnload();
+    EXPECT_EQ(fake.platform.LogOf("ShellNotifyIcon"),
+              (std::vector<std::string>{"ShellNotifyIcon 0", "ShellNotifyIcon 1", "ShellNotifyIcon 2"}));
+    EXPECT_EQ(fake.platform.launches.size(), 1U);
+    EXPECT_TRUE(fake.platform.LogOf("MessageBox").empty());
+}
+
+} // namespace
+} // namespace vorda::test

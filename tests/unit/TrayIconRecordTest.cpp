@@ -1,0 +1,96 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vorda::test {
+namespace {
+
+void ExpectFixedFields(const TrayRecordBytes& bytes)
+{
+    EXPECT_EQ(UInt32At(bytes, 0), 88U);
+    EXPECT_EQ(UInt32At(bytes, 4), kWindowHandle);
+    EXPECT_EQ(UInt32At(bytes, 8), 1U);
+    EXPECT_EQ(UInt32At(bytes, 12), 7U);
+    EXPECT_EQ(UInt32At(bytes, 16), 512U);
+}
+
+TEST(TrayIconRecord, StartAddsTheTextIconWithTheProgramName)
+{
+    WindowOverFake fake;
+    fake.window.Form_Load();
+    ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
+    const auto& add = fake.platform.trayRequests[0];
+    EXPECT_EQ(add.message, 0U);
+    ExpectFixedFields(add.bytes);
+    EXPECT_EQ(UInt32At(add.bytes, 20), kTextIcon);
+    EXPECT_EQ(TipField(add.bytes), StoredTip("Vorda Dictionary")) << "16 characters, one NUL, 47 spaces";
+}
+
+TEST(TrayIconRecord, EachStateSendsItsIconAndTooltipWithTheFixedFieldsUnchanged)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+
+    fake.platform.clipboard = u"";
+    fake.window.tmrCheckClipboard_Timer();
+    fake.platform.clipboard = u"  serendipity  ";
+    fake.window.tmrCheckClipboard_Timer();
+
+    ASSERT_EQ(fake.platform.trayRequests.size(), 2U);
+    const auto& noText = fake.platform.trayRequests[0];
+    EXPECT_EQ(noText.message, 1U);
+    ExpectFixedFields(noText.bytes);
+    EXPECT_EQ(UInt32At(noText.bytes, 20), kNoTextIcon);
+    EXPECT_EQ(TipField(noText.bytes), StoredTip("Vorda Dictionary - No text in clipboard"))
+        << "39 characters, one NUL, 24 spaces";
+
+    const auto& text = fake.platform.trayRequests[1];
+    EXPECT_EQ(text.message, 1U);
+    ExpectFixedFields(text.bytes);
+    EXPECT_EQ(UInt32At(text.bytes, 20), kTextIcon);
+    EXPECT_EQ(TipField(text.bytes), StoredTip("Vorda Dictionary. Look up 'serendipity'"));
+}
+
+TEST(TrayIconRecord, TipFieldIsLeftJustifiedPaddedAndCut)
+{
+    TrayIconRecord record;
+    record.SetTip(u"abc");
+    EXPECT_TRUE(record.szTip == u"abc" + std::u16string(61, u' '));
+    record.SetTip(std::u16string(70, u'x'));
+    EXPECT_TRUE(record.szTip == std::u16string(64, u'x'));
+}
+
+TEST(TrayIconRecord, TooltipKeepsItsNulWhenNarrowCharactersTakeTwoBytes)
+{
+    FakePlatform platform;
+    platform.toAnsi = [](std::u16string_view text) {
+        std::string out;
+        for (const char16_t c : text) {
+            out += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string("\x82\xA0");
+        }
+        return out;
+    };
+    TrayIconRecord record;
+    record.SetTip(u"Vorda Dictionary. Look up '" + std::u16string(20, u'\u3042') + u"...'" + u'\0');
+    const auto bytes = record.ToBytes(platform);
+    const std::string tip = TipField(bytes);
+    ASSERT_NE(tip.find('\0'), std::string::npos);
+    const std::string visible = VisibleTip(bytes);
+    EXPECT_EQ(visible.size() % 2, 27 % 2) << "no double-byte character is cut in half";
+    EXPECT_TRUE(visible.starts_with("Vorda Dictionary. Look up '\x82\xA0"));
+}
+
+TEST(TrayIconRecord, CharactersOutsideTheCodePageBecomeQuestionMarks)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    fake.platform.clipboard = u"\u03a9mega \U0001F600";
+    fake.window.tmrCheckClipboard_Timer();
+    ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
+    EXPECT_EQ(VisibleTip(fake.platform.trayRequests[0].bytes), "Vorda Dictionary. Look up '?mega ?'");
+}
+
+} // namespace
+} // namespace vorda::test
