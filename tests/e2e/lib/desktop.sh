@@ -1,0 +1,284 @@
+# shellcheck shell=bash
+# A private desktop for end-to-end tests, to be sourced by a test script:
+#
+#   source tests/e2e/lib/desktop.sh
+#   desk_start "$work_dir"          # Xvfb on a free display, a tray host, a recording browser
+#   desk_clip_text "  new york  "
+#   icon=$(desk_wait_icon 20)       # the docked tray icon's window
+#   desk_double_click "$icon"
+#   desk_wait_browser_line 'http://...' 10
+#
+# It owns an X server (Xvfb, no TCP), a tray host (trayer), the clipboard owners it starts (xclip)
+# and a browser stand-in on PATH (xdg-open and friends) that appends every address to a log.
+# Everything it starts is killed by desk_cleanup, which desk_start installs as the EXIT trap; a
+# test adds its own processes with desk_track_pid and its own steps with desk_on_cleanup.
+# Waits are bounded polls; a function that times out says what it waited for and returns 1.
+
+DESK_DIR=""              # working folder: logs, screenshots, the browser stand-in
+DESK_BROWSER_LOG=""      # one line per address handed to the browser stand-in
+DESK_XVFB_PID=""
+DESK_TRAY_PID=""
+DESK_CLIP_PID=""
+DESK_SCREEN="1024x768x24"
+DESK_TRAY_COMMAND=(trayer --edge top --align right --widthtype request --height 32 --transparent false)
+declare -a DESK_PIDS=()            # everything else to kill at cleanup
+declare -a DESK_CLEANUP_STEPS=()   # commands a test wants run at cleanup, before the kills
+
+desk_log() { echo "[desktop] $*" >&2; }
+desk_fail() { echo "[desktop] FAILED: $*" >&2; return 1; }
+
+# desk_poll SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds; 1 after SECONDS.
+desk_poll() {
+    local seconds=$1; shift
+    local deadline=$((SECONDS + seconds))
+    while true; do
+        "$@" && return 0
+        ((SECONDS >= deadline)) && return 1
+        sleep 0.1
+    done
+}
+
+desk_is_running() { [[ -n "${1:-}" ]] && kill -0 "$1" 2>/dev/null; }
+
+# Kills one process we started, by its id, and waits (bounded) for it to go.
+desk_kill_pid() {
+    local pid=$1
+    desk_is_running "$pid" || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    if ! desk_poll 5 desk_is_gone "$pid"; then
+        kill -KILL "$pid" 2>/dev/null || true
+        desk_poll 2 desk_is_gone "$pid" || true
+    fi
+    wait "$pid" 2>/dev/null || true
+}
+desk_is_gone() { ! desk_is_running "$1" || [[ "$(ps -o stat= -p "$1" 2>/dev/null)" == Z* ]]; }
+
+desk_track_pid() { DESK_PIDS+=("$1"); }
+desk_on_cleanup() { DESK_CLEANUP_STEPS+=("$1"); }
+
+desk_cleanup() {
+    local status=$?
+    trap - EXIT INT TERM
+    local step pid i
+    for step in "${DESK_CLEANUP_STEPS[@]}"; do
+        eval "$step" >/dev/null 2>&1 || true
+    done
+    for ((i = ${#DESK_PIDS[@]} - 1; i >= 0; i--)); do
+        desk_kill_pid "${DESK_PIDS[i]}"
+    done
+    for pid in "$DESK_CLIP_PID" "$DESK_TRAY_PID" "$DESK_XVFB_PID"; do
+        [[ -n "$pid" ]] && desk_kill_pid "$pid"
+    done
+    DESK_PIDS=() DESK_CLEANUP_STEPS=() DESK_CLIP_PID="" DESK_TRAY_PID="" DESK_XVFB_PID=""
+    return "$status"
+}
+
+# desk_start [WORK_DIR]: the whole private desktop. WORK_DIR defaults to a new temporary folder.
+desk_start() {
+    DESK_DIR=${1:-$(mktemp -d "${TMPDIR:-/tmp}/desktop.XXXXXX")}
+    mkdir -p "$DESK_DIR"
+    DESK_DIR=$(cd "$DESK_DIR" && pwd)
+    trap desk_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    desk_start_xvfb || return 1
+    desk_install_browser
+    desk_start_tray || return 1
+}
+
+desk_start_xvfb() {
+    local display_file="$DESK_DIR/display"
+    rm -f "$display_file"
+    # -displayfd lets the server pick a free display number and report it once it accepts clients.
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "$DESK_SCREEN" 3>"$display_file" >"$DESK_DIR/xvfb.log" 2>&1 &
+    DESK_XVFB_PID=$!
+    if ! desk_poll 20 test -s "$display_file"; then
+        desk_fail "Xvfb did not report a display within 20 s (see $DESK_DIR/xvfb.log)"
+        return 1
+    fi
+    export DISPLAY=":$(head -n1 "$display_file")"
+    unset WAYLAND_DISPLAY XAUTHORITY
+    if ! desk_poll 10 xwininfo -root >/dev/null 2>&1; then
+        desk_fail "display $DISPLAY does not answer"
+        return 1
+    fi
+    desk_log "Xvfb on $DISPLAY (pid $DESK_XVFB_PID)"
+}
+
+# The browser stand-in: every name a desktop may use to open an address records it instead.
+desk_install_browser() {
+    local bin="$DESK_DIR/bin" name
+    DESK_BROWSER_LOG="$DESK_DIR/browser.log"
+    mkdir -p "$bin"
+    : >"$DESK_BROWSER_LOG"
+    cat >"$bin/xdg-open" <<EOF
+#!/bin/sh
+for address in "\$@"; do printf '%s\n' "\$address" >> '$DESK_BROWSER_LOG'; done
+EOF
+    chmod +x "$bin/xdg-open"
+    for name in x-www-browser sensible-browser firefox www-browser; do
+        ln -sf xdg-open "$bin/$name"
+    done
+    export PATH="$bin:$PATH"
+    export BROWSER="$bin/xdg-open"
+}
+
+desk_tray_panel() { xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ {print $1; exit}'; }
+
+desk_start_tray() {
+    "${DESK_TRAY_COMMAND[@]}" >>"$DESK_DIR/trayer.log" 2>&1 &
+    DESK_TRAY_PID=$!
+    if ! desk_poll 20 desk_tray_is_ready; then
+        desk_fail "the tray host did not appear within 20 s (see $DESK_DIR/trayer.log)"
+        return 1
+    fi
+    desk_log "tray host up (pid $DESK_TRAY_PID, window $(desk_tray_panel))"
+}
+desk_tray_is_ready() {
+    desk_is_running "$DESK_TRAY_PID" || return 1
+    local panel
+    panel=$(desk_tray_panel)
+    [[ -n "$panel" ]] && xwininfo -id "$panel" 2>/dev/null | grep -q 'IsViewable'
+}
+
+desk_stop_tray() {
+    desk_kill_pid "$DESK_TRAY_PID"
+    DESK_TRAY_PID=""
+    desk_poll 10 desk_tray_is_gone || desk_fail "the tray host's window stays after its end"
+}
+desk_tray_is_gone() { [[ -z "$(desk_tray_panel)" ]]; }
+
+desk_restart_tray() {
+    desk_stop_tray || return 1
+    desk_start_tray
+}
+
+# The docked icons: the innermost mapped windows inside the tray host's panel, one id a line, left
+# to right.
+desk_tray_icons() {
+    xwininfo -root -tree 2>/dev/null | awk '
+        function indent(line) { match(line, /^ */); return RLENGTH }
+        inside && indent($0) <= depth && $1 ~ /^0x/ { inside = 0 }
+        /"panel": \("panel" "trayer"\)/ { inside = 1; depth = indent($0); next }
+        inside && $1 ~ /^0x/ {
+            ids[++n] = $1; level[n] = indent($0)
+            # the size and absolute position, e.g. 20x30+0+0  +1003+1
+            if (match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)) {
+                split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/); w[n] = f[1]; h[n] = f[2]; x[n] = f[5]
+            }
+        }
+        END {
+            for (i = 1; i <= n; i++) {
+                leaf = (i == n || level[i + 1] <= level[i])
+                if (leaf && w[i] > 4 && h[i] > 4) print x[i], ids[i]
+            }
+        }' | sort -n | while read -r _ id; do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && echo "$id"
+    done
+}
+
+desk_icon_count() { desk_tray_icons | wc -l; }
+
+# desk_wait_icon SECONDS [COUNT]: waits until COUNT (default 1) icons are docked; prints the last.
+desk_wait_icon() {
+    local seconds=$1 count=${2:-1}
+    if ! desk_poll "$seconds" desk_has_icons "$count"; then
+        desk_fail "fewer than $count docked tray icon(s) after $seconds s (have $(desk_icon_count))"
+        return 1
+    fi
+    desk_tray_icons | tail -n1
+}
+desk_has_icons() { (($(desk_icon_count) >= $1)); }
+
+# desk_wait_no_icon SECONDS: waits until the tray host holds no icon.
+desk_wait_no_icon() {
+    desk_poll "$1" desk_has_no_icon || desk_fail "a tray icon is still docked after $1 s"
+}
+desk_has_no_icon() { (($(desk_icon_count) == 0)); }
+
+# desk_window_geometry WINDOW: "X Y WIDTH HEIGHT" on the screen.
+desk_window_geometry() {
+    xwininfo -id "$1" 2>/dev/null | awk '
+        /Absolute upper-left X:/ {x = $NF} /Absolute upper-left Y:/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF}
+        END { if (w == "") exit 1; print x, y, w, h }'
+}
+
+desk_point_at() {
+    local x y w h
+    read -r x y w h < <(desk_window_geometry "$1") || { desk_fail "window $1 is gone"; return 1; }
+    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2))
+}
+
+desk_click() { desk_point_at "$1" && xdotool click 1; }
+desk_double_click() { desk_point_at "$1" && xdotool click --repeat 2 --delay 80 1; }
+desk_right_click() { desk_point_at "$1" && xdotool click 3; }
+desk_key() { xdotool key --delay 60 "$@"; }
+desk_type() { xdotool type --delay 40 -- "$1"; }
+
+# The clipboard: one owner at a time, started by us and waited for until it answers.
+desk_release_clipboard() {
+    desk_kill_pid "$DESK_CLIP_PID"
+    DESK_CLIP_PID=""
+}
+
+desk_clip_text() {
+    desk_release_clipboard
+    printf '%s' "$1" >"$DESK_DIR/clip.txt"
+    xclip -selection clipboard -quiet -i "$DESK_DIR/clip.txt" >/dev/null 2>&1 &
+    DESK_CLIP_PID=$!
+    desk_poll 10 desk_clipboard_holds_text "$DESK_DIR/clip.txt" ||
+        desk_fail "the clipboard does not hold the text that was set"
+}
+desk_clipboard_holds_text() { xclip -selection clipboard -o 2>/dev/null | cmp -s - "$1"; }
+
+# desk_clip_image [PNG]: a picture and nothing else on the clipboard (a small one is drawn if none).
+desk_clip_image() {
+    local png=${1:-$DESK_DIR/clip.png}
+    [[ -f "$png" ]] || desk_convert -size 24x24 xc:orange "$png" || return 1
+    desk_release_clipboard
+    xclip -selection clipboard -quiet -t image/png -i "$png" >/dev/null 2>&1 &
+    DESK_CLIP_PID=$!
+    desk_poll 10 desk_clipboard_offers image/png || desk_fail "the clipboard does not offer the picture"
+}
+desk_clipboard_offers() { xclip -selection clipboard -o -t TARGETS 2>/dev/null | grep -qx "$1"; }
+
+desk_convert() { if [[ -x /usr/bin/convert ]]; then /usr/bin/convert "$@"; else convert "$@"; fi; }
+
+# The browser stand-in's record.
+desk_browser_lines() { cat "$DESK_BROWSER_LOG"; }
+desk_browser_count() { wc -l <"$DESK_BROWSER_LOG"; }
+desk_clear_browser_log() { : >"$DESK_BROWSER_LOG"; }
+
+# desk_wait_browser_line ADDRESS SECONDS: waits until ADDRESS (exactly) was opened.
+desk_wait_browser_line() {
+    if ! desk_poll "$2" grep -qxF -- "$1" "$DESK_BROWSER_LOG"; then
+        desk_fail "the browser was not asked to open '$1' within $2 s; it got: $(tr '\n' ' ' <"$DESK_BROWSER_LOG")"
+        return 1
+    fi
+}
+
+# desk_screenshot FILE [WINDOW_OR_GEOMETRY]: the whole screen, a window, or WxH+X+Y, as PNG.
+desk_screenshot() {
+    local file=$1 region=${2:-}
+    if [[ -z "$region" ]]; then
+        import -window root "$file"
+    elif [[ "$region" == 0x* ]]; then
+        local x y w h
+        read -r x y w h < <(desk_window_geometry "$region") || return 1
+        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$file"
+    else
+        import -window root -crop "$region" +repage "$file"
+    fi
+}
+
+# desk_wait_window NAME SECONDS: waits for a mapped top-level window whose title is NAME; prints its id.
+desk_wait_window() {
+    local name=$1 seconds=$2 id=""
+    if ! desk_poll "$seconds" desk_find_window "$name"; then
+        desk_fail "no visible window titled '$name' within $seconds s"
+        return 1
+    fi
+    xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n1
+}
+desk_find_window() { [[ -n "$(xdotool search --onlyvisible --name "^${1}\$" 2>/dev/null)" ]]; }
