@@ -36,7 +36,9 @@ std::vector<std::string> FakePlatform::OpenedAddresses() const
 
 void FakePlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& windowEvents)
 {
-    log.push_back("CreateMainWindow " + ToUtf8(window.title));
+    if (recording) {
+        log.push_back("CreateMainWindow " + ToUtf8(window.title));
+    }
     events = &windowEvents;
     for (const auto& item : window.menu) {
         captions[item.item] = std::u16string(item.caption);
@@ -49,7 +51,9 @@ void FakePlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents
 
 WindowHandle FakePlatform::MainWindowHandle()
 {
-    log.emplace_back("MainWindowHandle");
+    if (recording) {
+        log.emplace_back("MainWindowHandle");
+    }
     if (windowHandleFails) {
         throw PlatformError("window handle cannot be read");
     }
@@ -58,13 +62,17 @@ WindowHandle FakePlatform::MainWindowHandle()
 
 IconHandle FakePlatform::MainWindowIcon()
 {
-    log.emplace_back("MainWindowIcon");
+    if (recording) {
+        log.emplace_back("MainWindowIcon");
+    }
     return kTextIcon;
 }
 
 IconHandle FakePlatform::LoadIconWindow(const IconWindowDefinition& window)
 {
-    log.push_back("LoadIconWindow " + ToUtf8(window.title));
+    if (recording) {
+        log.push_back("LoadIconWindow " + ToUtf8(window.title));
+    }
     ++iconWindowLoads;
     return kNoTextIcon;
 }
@@ -81,32 +89,44 @@ float FakePlatform::TwipsPerPixelX() { return twipsPerPixel; }
 
 void FakePlatform::SetTimerEnabled(TimerId timer, bool on)
 {
-    log.push_back("SetTimerEnabled " + NameOf(timer) + (on ? " on" : " off"));
+    if (recording) {
+        log.push_back("SetTimerEnabled " + NameOf(timer) + (on ? " on" : " off"));
+    }
     timerEnabled[timer] = on;
 }
 
 void FakePlatform::SetMenuCaption(MenuItem item, std::u16string_view caption)
 {
-    log.push_back("SetMenuCaption " + NameOf(item) + " " + ToUtf8(caption));
+    if (recording) {
+        log.push_back("SetMenuCaption " + NameOf(item) + " " + ToUtf8(caption));
+    }
     captions[item] = std::u16string(caption);
 }
 
 void FakePlatform::SetMenuEnabled(MenuItem item, bool on)
 {
-    log.push_back("SetMenuEnabled " + NameOf(item) + (on ? " on" : " off"));
+    if (recording) {
+        log.push_back("SetMenuEnabled " + NameOf(item) + (on ? " on" : " off"));
+    }
     enabled[item] = on;
 }
 
 std::optional<MenuItem> FakePlatform::ShowPopupMenu()
 {
-    log.emplace_back("ShowPopupMenu");
+    if (recording) {
+        log.emplace_back("ShowPopupMenu");
+    }
     return popupChoice;
 }
 
 bool FakePlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record)
 {
-    log.push_back("ShellNotifyIcon " + std::to_string(message));
-    trayRequests.push_back({message, record});
+    if (recording) {
+        log.push_back("ShellNotifyIcon " + std::to_string(message));
+        trayRequests.push_back({message, record});
+    }
+    lastTrayRequest = TrayRequest{message, record};
+    ++trayRequestCount;
     return trayAccepts;
 }
 
@@ -114,7 +134,9 @@ std::string FakePlatform::ToAnsi(std::u16string_view text) { return toAnsi ? toA
 
 std::u16string FakePlatform::ClipboardText()
 {
-    log.emplace_back("ClipboardText");
+    if (recording) {
+        log.emplace_back("ClipboardText");
+    }
     if (!clipboard) {
         throw PlatformError("clipboard cannot be opened");
     }
@@ -124,17 +146,22 @@ std::u16string FakePlatform::ClipboardText()
 std::intptr_t FakePlatform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                          std::string_view parameters, std::string_view directory, int showCommand)
 {
-    log.push_back("ShellExecute " + std::string(file));
-    launches.push_back({owner, std::string(operation), std::string(file), std::string(parameters),
-                        std::string(directory), showCommand});
+    if (recording) {
+        log.push_back("ShellExecute " + std::string(file));
+        launches.push_back({owner, std::string(operation), std::string(file), std::string(parameters),
+                            std::string(directory), showCommand});
+    }
+    ++launchCount;
     return 42;
 }
 
 std::int32_t FakePlatform::RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                                         std::uint32_t access, RegistryKey& key)
 {
-    log.push_back("RegOpenKeyEx " + std::to_string(root) + " " + std::string(subKey) + " " + std::to_string(options) +
-                  " " + std::to_string(access));
+    if (recording) {
+        log.push_back("RegOpenKeyEx " + std::to_string(root) + " " + std::string(subKey) + " " +
+                      std::to_string(options) + " " + std::to_string(access));
+    }
     if (registryDenied) {
         return kErrorAccessDenied;
     }
@@ -149,8 +176,10 @@ std::int32_t FakePlatform::RegOpenKeyEx(std::uint32_t root, std::string_view sub
 std::int32_t FakePlatform::RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
                                          std::uint32_t type, std::span<const std::uint8_t> data)
 {
-    log.push_back("RegSetValueEx " + std::to_string(key) + " " + std::string(valueName) + " " +
-                  std::to_string(reserved) + " " + std::to_string(type) + " " + std::to_string(data.size()));
+    if (recording) {
+        log.push_back("RegSetValueEx " + std::to_string(key) + " " + std::string(valueName) + " " +
+                      std::to_string(reserved) + " " + std::to_string(type) + " " + std::to_string(data.size()));
+    }
     if (!openKeys_.contains(key)) {
         return kErrorInvalidHandle;
     }
@@ -160,7 +189,9 @@ std::int32_t FakePlatform::RegSetValueEx(RegistryKey key, std::string_view value
 
 std::int32_t FakePlatform::RegDeleteValue(RegistryKey key, std::string_view valueName)
 {
-    log.push_back("RegDeleteValue " + std::to_string(key) + " " + std::string(valueName));
+    if (recording) {
+        log.push_back("RegDeleteValue " + std::to_string(key) + " " + std::string(valueName));
+    }
     if (!openKeys_.contains(key)) {
         return kErrorInvalidHandle;
     }
@@ -169,20 +200,26 @@ std::int32_t FakePlatform::RegDeleteValue(RegistryKey key, std::string_view valu
 
 std::int32_t FakePlatform::RegCloseKey(RegistryKey key)
 {
-    log.push_back("RegCloseKey " + std::to_string(key));
+    if (recording) {
+        log.push_back("RegCloseKey " + std::to_string(key));
+    }
     return openKeys_.erase(key) == 1 ? 0 : kErrorInvalidHandle;
 }
 
 int FakePlatform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
 {
-    log.push_back("MessageBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + std::to_string(style));
+    if (recording) {
+        log.push_back("MessageBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + std::to_string(style));
+    }
     return messageBoxAnswer;
 }
 
 std::u16string FakePlatform::InputBox(std::u16string_view prompt, std::u16string_view title,
                                       std::u16string_view initialText)
 {
-    log.push_back("InputBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + ToUtf8(initialText));
+    if (recording) {
+        log.push_back("InputBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + ToUtf8(initialText));
+    }
     return inputBoxAnswer;
 }
 
@@ -192,7 +229,9 @@ char16_t FakePlatform::PathSeparator() { return pathSeparator; }
 
 void FakePlatform::DoEvents()
 {
-    log.emplace_back("DoEvents");
+    if (recording) {
+        log.emplace_back("DoEvents");
+    }
     if (waitingEvents) {
         waitingEvents();
     }
@@ -200,13 +239,17 @@ void FakePlatform::DoEvents()
 
 void FakePlatform::EndProgram()
 {
-    log.emplace_back("EndProgram");
+    if (recording) {
+        log.emplace_back("EndProgram");
+    }
     ended = true;
 }
 
 int FakePlatform::RunEventLoop()
 {
-    log.emplace_back("RunEventLoop");
+    if (recording) {
+        log.emplace_back("RunEventLoop");
+    }
     return 0;
 }
 

@@ -59,6 +59,9 @@ public:
     std::function<void()> waitingEvents;
 
     // --- Record -------------------------------------------------------------------------------
+    // Off: the log, trayRequests and launches stay as they are, so a long run keeps flat memory; the
+    // current state below (captions, enabled states, the last tray request and the counts) is still kept.
+    bool recording = true;
     std::vector<std::string> log; // one line per operation, in order
     std::vector<TrayRequest> trayRequests;
     std::vector<BrowserLaunch> launches;
@@ -69,6 +72,9 @@ public:
     WindowEvents* events = nullptr;
     int iconWindowLoads = 0;
     bool ended = false;
+    std::optional<TrayRequest> lastTrayRequest;
+    std::uint64_t trayRequestCount = 0;
+    std::uint64_t launchCount = 0;
 
     [[nodiscard]] std::vector<std::string> LogOf(std::string_view prefix) const;
     [[nodiscard]] std::vector<std::string> OpenedAddresses() const;
