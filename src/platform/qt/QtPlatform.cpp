@@ -1,0 +1,501 @@
+#include "platform/qt/QtPlatform.h"
+
+#include "platform/qt/AutostartRegistry.h"
+#include "platform/qt/TerminationSignals.h"
+#include "platform/qt/Windows1252.h"
+#include "platform/qt/X11ClipboardReader.h"
+#include "text/Utf16.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QIcon>
+#include <QImageReader>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <vector>
+
+namespace vorda::qt {
+namespace {
+
+// Handles the program only carries around; nothing else knows them.
+constexpr WindowHandle kMainWindow = 1;
+constexpr IconHandle kTextIcon = 1;
+constexpr IconHandle kNoTextIcon = 2;
+
+constexpr std::uint32_t kTrayAdd = 0;
+constexpr std::uint32_t kTrayModify = 1;
+constexpr std::uint32_t kTrayDelete = 2;
+constexpr std::int32_t kTrayDoubleClick = 515;
+constexpr std::int32_t kTrayContextMenu = 517;
+
+constexpr std::intptr_t kShellStarted = 42;      // anything above 32 means success
+constexpr std::intptr_t kShellFileNotFound = 2;
+
+QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A caption of "-" makes the item a separator line; a separator with a text would show it as a heading.
+void SetCaption(QAction& action, std::u16string_view caption)
+{
+    const bool separator = caption == u"-";
+    action.setSeparator(separator);
+    action.setText(separator ? QString() : ToQString(caption));
+}
+
+// Every image of an .ico file, so the tray picks the size it draws.
+QIcon LoadIcon(const QString& path)
+{
+    QIcon icon;
+    QImageReader reader(path);
+    const int count = std::max(reader.imageCount(), 1);
+    for (int i = 0; i < count; ++i) {
+        if (reader.jumpToImage(i) || i == 0) {
+            if (const QImage image = reader.read(); !image.isNull()) {
+                icon.addPixmap(QPixmap::fromImage(image));
+            }
+        }
+    }
+    return icon;
+}
+
+std::uint32_t RecordIconHandle(const TrayRecordBytes& record)
+{
+    return static_cast<std::uint32_t>(record[20]) | static_cast<std::uint32_t>(record[21]) << 8 |
+           static_cast<std::uint32_t>(record[22]) << 16 | static_cast<std::uint32_t>(record[23]) << 24;
+}
+
+// The tooltip field holds Windows-1252 text up to its first NUL.
+QString RecordTooltip(const TrayRecordBytes& record)
+{
+    const auto* tip = reinterpret_cast<const char*>(record.data() + 24);
+    const std::string_view field(tip, kTrayRecordSize - 24);
+    return ToQString(FromWindows1252(field.substr(0, field.find('\0'))));
+}
+
+// The message box's style bits: buttons in the low four, icon in the next four, default button above.
+struct BoxButton {
+    QMessageBox::StandardButton button;
+    int id; // what the box returns for it
+};
+
+std::vector<BoxButton> BoxButtons(unsigned style)
+{
+    using B = QMessageBox;
+    switch (style & 0xFU) {
+    case 1: return {{B::Ok, 1}, {B::Cancel, 2}};
+    case 2: return {{B::Abort, 3}, {B::Retry, 4}, {B::Ignore, 5}};
+    case 3: return {{B::Yes, 6}, {B::No, 7}, {B::Cancel, 2}};
+    case 4: return {{B::Yes, 6}, {B::No, 7}};
+    case 5: return {{B::Retry, 4}, {B::Cancel, 2}};
+    default: return {{B::Ok, 1}};
+    }
+}
+
+QMessageBox::Icon BoxIcon(unsigned style)
+{
+    switch (style & 0xF0U) {
+    case 0x10: return QMessageBox::Critical;
+    case 0x20: return QMessageBox::Question;
+    case 0x30: return QMessageBox::Warning;
+    case 0x40: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+// A box without a Cancel or a lone OK cannot be dismissed without an answer, as on Windows.
+class AnswerBox final : public QMessageBox {
+public:
+    explicit AnswerBox(bool dismissable) : dismissable_(dismissable) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (dismissable_) {
+            QMessageBox::closeEvent(event);
+        } else {
+            event->ignore();
+        }
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!dismissable_ && event->matches(QKeySequence::Cancel)) {
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+
+private:
+    bool dismissable_;
+};
+
+} // namespace
+
+struct QtPlatformState {
+    WindowEvents* events = nullptr;
+    std::int16_t scaleMode = 0;
+
+    std::unique_ptr<QMenu> popup;
+    std::map<MenuItem, QAction*> menuActions; // owned by the popup
+    std::map<TimerId, std::unique_ptr<QTimer>> timers;
+
+    std::map<IconHandle, QIcon> icons;
+    std::unique_ptr<QSystemTrayIcon> tray;
+    IconHandle trayIconShown = 0;
+
+    std::unique_ptr<X11ClipboardReader> x11Clipboard;
+    AutostartRegistry registry;
+    std::unique_ptr<TerminationSignals> terminationSignals;
+};
+
+QtPlatform::QtPlatform() : state_(std::make_unique<QtPlatformState>())
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        state_->x11Clipboard = X11ClipboardReader::Connect();
+    }
+    QApplication::setWindowIcon(LoadIcon(QStringLiteral(":/icons/text.ico")));
+}
+
+QtPlatform::~QtPlatform() = default;
+
+// --- The window -----------------------------------------------------------------------------------
+
+void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& events)
+{
+    QtPlatformState& s = *state_;
+    s.events = &events;
+    s.scaleMode = window.scaleMode;
+
+    s.popup = std::make_unique<QMenu>();
+    for (const MenuItemDefinition& definition : window.menu) {
+        if (definition.level == 0) {
+            s.popup->setTitle(ToQString(definition.caption)); // the popup is this item's submenu
+            continue;
+        }
+        QAction* action = s.popup->addAction(QString());
+        SetCaption(*action, definition.caption);
+        action->setEnabled(definition.enabled);
+        action->setData(static_cast<int>(definition.item));
+        s.menuActions[definition.item] = action;
+    }
+
+    for (const TimerDefinition& definition : window.timers) {
+        auto timer = std::make_unique<QTimer>();
+        timer->setInterval(static_cast<int>(definition.periodMs));
+        QObject::connect(timer.get(), &QTimer::timeout, [&s, id = definition.id] { s.events->OnTimer(id); });
+        if (definition.enabled) {
+            timer->start();
+        }
+        s.timers[definition.id] = std::move(timer);
+    }
+
+    s.tray = std::make_unique<QSystemTrayIcon>();
+    QObject::connect(s.tray.get(), &QSystemTrayIcon::activated,
+                     [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+
+    // The window is closed from outside at the end of the session and on a termination signal.
+    auto* application = qApp;
+    QObject::connect(application, &QCoreApplication::aboutToQuit, [this] { UnloadFromOutside(); });
+#if QT_CONFIG(sessionmanager)
+    QObject::connect(application, &QGuiApplication::commitDataRequest, [this](QSessionManager& manager) {
+        // The autostart entry starts the program with the next session; a restored copy would be a second one.
+        manager.setRestartHint(QSessionManager::RestartNever);
+        UnloadFromOutside();
+    });
+#endif
+    s.terminationSignals = std::make_unique<TerminationSignals>([this] { UnloadFromOutside(); });
+}
+
+WindowHandle QtPlatform::MainWindowHandle()
+{
+    if (state_->events == nullptr) {
+        throw PlatformError("the main window does not exist");
+    }
+    return kMainWindow;
+}
+
+IconHandle QtPlatform::MainWindowIcon()
+{
+    auto& icons = state_->icons;
+    if (!icons.contains(kTextIcon)) {
+        const QIcon icon = LoadIcon(QStringLiteral(":/icons/text.ico"));
+        if (icon.isNull()) {
+            throw PlatformError("the text icon cannot be loaded");
+        }
+        icons[kTextIcon] = icon;
+    }
+    return kTextIcon;
+}
+
+IconHandle QtPlatform::LoadIconWindow(const IconWindowDefinition& /*window: never shown, only its icon counts*/)
+{
+    auto& icons = state_->icons;
+    if (!icons.contains(kNoTextIcon)) {
+        const QIcon icon = LoadIcon(QStringLiteral(":/icons/notext.ico"));
+        if (icon.isNull()) {
+            throw PlatformError("the no-text icon cannot be loaded");
+        }
+        icons[kNoTextIcon] = icon;
+    }
+    return kNoTextIcon;
+}
+
+std::int16_t QtPlatform::ScaleMode()
+{
+    if (state_->events == nullptr) {
+        throw PlatformError("the main window does not exist");
+    }
+    return state_->scaleMode;
+}
+
+float QtPlatform::TwipsPerPixelX()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dotsPerInch = screen != nullptr ? screen->logicalDotsPerInchX() : 0.0;
+    if (dotsPerInch <= 0.0) {
+        throw PlatformError("the screen's resolution cannot be read");
+    }
+    return static_cast<float>(1440.0 / dotsPerInch);
+}
+
+void QtPlatform::SetTimerEnabled(TimerId timer, bool enabled)
+{
+    const auto found = state_->timers.find(timer);
+    if (found == state_->timers.end()) {
+        return;
+    }
+    if (enabled) {
+        found->second->start();
+    } else {
+        found->second->stop();
+    }
+}
+
+// --- The popup menu -------------------------------------------------------------------------------
+
+void QtPlatform::SetMenuCaption(MenuItem item, std::u16string_view caption)
+{
+    if (const auto found = state_->menuActions.find(item); found != state_->menuActions.end()) {
+        SetCaption(*found->second, caption);
+    }
+}
+
+void QtPlatform::SetMenuEnabled(MenuItem item, bool enabled)
+{
+    if (const auto found = state_->menuActions.find(item); found != state_->menuActions.end()) {
+        found->second->setEnabled(enabled);
+    }
+}
+
+std::optional<MenuItem> QtPlatform::ShowPopupMenu()
+{
+    QMenu* popup = state_->popup.get();
+    if (popup == nullptr || popup->isVisible()) {
+        throw PlatformError("the popup cannot be shown");
+    }
+    const QAction* chosen = popup->exec(QCursor::pos());
+    if (chosen == nullptr) {
+        return std::nullopt;
+    }
+    return static_cast<MenuItem>(chosen->data().toInt());
+}
+
+// --- The notification area ------------------------------------------------------------------------
+
+bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record)
+{
+    QtPlatformState& s = *state_;
+    if (!s.tray) {
+        return false;
+    }
+    if (message == kTrayDelete) {
+        const bool wasShown = s.tray->isVisible();
+        s.tray->hide();
+        return wasShown;
+    }
+    if ((message != kTrayAdd && message != kTrayModify) || (message == kTrayModify && !s.tray->isVisible())) {
+        return false;
+    }
+    const IconHandle handle = RecordIconHandle(record);
+    const auto icon = s.icons.find(handle);
+    if (icon == s.icons.end()) {
+        return false;
+    }
+    // The program sends the same record five times a second; an unchanged icon is not sent on again.
+    if (handle != s.trayIconShown) {
+        s.tray->setIcon(icon->second);
+        s.trayIconShown = handle;
+    }
+    if (const QString tip = RecordTooltip(record); tip != s.tray->toolTip()) {
+        s.tray->setToolTip(tip);
+    }
+    if (message == kTrayAdd) {
+        s.tray->show();
+        return QSystemTrayIcon::isSystemTrayAvailable();
+    }
+    return true;
+}
+
+void QtPlatform::OnTrayActivated(int reason)
+{
+    QtPlatformState& s = *state_;
+    switch (reason) {
+    case QSystemTrayIcon::DoubleClick: s.events->OnTrayEvent(kTrayDoubleClick); break;
+    case QSystemTrayIcon::Context: s.events->OnTrayEvent(kTrayContextMenu); break;
+    case QSystemTrayIcon::Trigger:
+        // A StatusNotifierItem host has no double click, only "activate". Its icon is drawn by the host,
+        // so Qt knows no geometry for it; a docked XEmbed icon is our own window and has one.
+        if (s.tray->geometry().isEmpty()) {
+            s.events->OnTrayEvent(kTrayDoubleClick);
+        }
+        break;
+    default: break;
+    }
+}
+
+// --- Text, clipboard and browser ------------------------------------------------------------------
+
+std::string QtPlatform::ToAnsi(std::u16string_view text) { return ToWindows1252(text); }
+
+std::u16string QtPlatform::ClipboardText()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Our own text Qt answers at once; asking ourselves over X would wait for our own thread.
+    if (!state_->x11Clipboard || clipboard->ownsClipboard()) {
+        return clipboard->text().toStdU16String();
+    }
+    return state_->x11Clipboard->ReadText();
+}
+
+std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view /*operation*/, std::string_view file,
+                                       std::string_view /*parameters*/, std::string_view /*directory*/,
+                                       int /*showCommand*/)
+{
+    // The address goes to xdg-open as it is: Qt's own openUrl would parse and re-encode it first.
+    const bool started = QProcess::startDetached(QStringLiteral("xdg-open"), {ToQString(FromWindows1252(file))});
+    return started ? kShellStarted : kShellFileNotFound;
+}
+
+// --- The registry ---------------------------------------------------------------------------------
+
+std::int32_t QtPlatform::RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t /*options*/,
+                                      std::uint32_t /*access*/, RegistryKey& key)
+{
+    return state_->registry.Open(root, subKey, key);
+}
+
+std::int32_t QtPlatform::RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t /*reserved*/,
+                                       std::uint32_t type, std::span<const std::uint8_t> data)
+{
+    return state_->registry.SetValue(key, valueName, type, data);
+}
+
+std::int32_t QtPlatform::RegDeleteValue(RegistryKey key, std::string_view valueName)
+{
+    return state_->registry.DeleteValue(key, valueName);
+}
+
+std::int32_t QtPlatform::RegCloseKey(RegistryKey key) { return state_->registry.Close(key); }
+
+// --- Boxes ----------------------------------------------------------------------------------------
+
+int QtPlatform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
+{
+    const std::vector<BoxButton> buttons = BoxButtons(style);
+    const bool dismissable = buttons.size() == 1 || buttons.back().button == QMessageBox::Cancel;
+    AnswerBox box(dismissable);
+    box.setWindowTitle(ToQString(title));
+    box.setText(ToQString(prompt));
+    box.setIcon(BoxIcon(style));
+    for (const BoxButton& button : buttons) {
+        box.addButton(button.button);
+    }
+    const std::size_t defaultIndex = std::min<std::size_t>((style >> 8) & 0xFU, buttons.size() - 1);
+    box.setDefaultButton(buttons[defaultIndex].button);
+    if (dismissable) {
+        box.setEscapeButton(buttons.back().button);
+    }
+    box.show();
+    box.activateWindow(); // the program has no window of its own that could hold the focus
+    const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+    for (const BoxButton& button : buttons) {
+        if (button.button == pressed) {
+            return button.id;
+        }
+    }
+    return buttons.back().id;
+}
+
+std::u16string QtPlatform::InputBox(std::u16string_view prompt, std::u16string_view title,
+                                    std::u16string_view initialText)
+{
+    QInputDialog box;
+    box.setInputMode(QInputDialog::TextInput);
+    box.setWindowTitle(ToQString(title));
+    box.setLabelText(ToQString(prompt));
+    box.setTextValue(ToQString(initialText));
+    box.show();
+    box.activateWindow();
+    if (box.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return box.textValue().toStdU16String();
+}
+
+// --- The program ----------------------------------------------------------------------------------
+
+std::u16string QtPlatform::ApplicationFolder()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.has_parent_path()) {
+        throw PlatformError("the program's file cannot be found");
+    }
+    return FromUtf8(program.parent_path().string());
+}
+
+std::u16string QtPlatform::ProgramFileName() { return u"vorda-dictionary"; }
+
+char16_t QtPlatform::PathSeparator() { return u'/'; }
+
+void QtPlatform::DoEvents() { QCoreApplication::processEvents(); }
+
+void QtPlatform::EndProgram()
+{
+    // The icon's removal must reach the display server before the process and its connection go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t* connection = x11->connection();
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+int QtPlatform::RunEventLoop() { return QApplication::exec(); }
+
+void QtPlatform::UnloadFromOutside()
+{
+    if (state_->events != nullptr) {
+        state_->events->OnUnload();
+    }
+    EndProgram();
+}
+
+} // namespace vorda::qt

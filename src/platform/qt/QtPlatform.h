@@ -1,0 +1,79 @@
+#pragma once
+// The Linux desktop backend, over Qt 6 Widgets.
+//
+// Implements:
+//   - the hidden main window as a plain object: its timers (QTimer), its popup (QMenu, "&" access keys,
+//     "-" separators) and a fixed window handle;
+//   - the tray icon (QSystemTrayIcon) from the record's icon handle and tooltip bytes; on an XEmbed host
+//     a double click is 515 and the context click 517, on a StatusNotifierItem host, which has no double
+//     click, "activate" stands for the double click;
+//   - the clipboard's text over a private X connection with a short deadline (X11ClipboardReader), or
+//     through Qt where there is no X display;
+//   - the browser launch through xdg-open, started detached;
+//   - the registry as the XDG autostart folder (AutostartRegistry);
+//   - the Yes/No box (QMessageBox) and the input box (QInputDialog);
+//   - the unload from outside: end of the session, SIGTERM, SIGHUP and SIGINT.
+// Leaves out:
+//   - mouse moves: the tray's events are handed over by number (WindowEvents::OnTrayEvent);
+//   - the shell's verb, parameters, folder and show command, which mean nothing to xdg-open;
+//   - telling the program that the tray host restarted: Qt docks the icon again by itself.
+
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace vorda::qt {
+
+struct QtPlatformState;
+
+class QtPlatform final : public Platform {
+public:
+    // Needs the QApplication to exist.
+    QtPlatform();
+    ~QtPlatform() override;
+
+    void CreateMainWindow(const WindowDefinition& window, WindowEvents& events) override;
+    WindowHandle MainWindowHandle() override;
+    IconHandle MainWindowIcon() override;
+    IconHandle LoadIconWindow(const IconWindowDefinition& window) override;
+    std::int16_t ScaleMode() override;
+    float TwipsPerPixelX() override;
+    void SetTimerEnabled(TimerId timer, bool enabled) override;
+
+    void SetMenuCaption(MenuItem item, std::u16string_view caption) override;
+    void SetMenuEnabled(MenuItem item, bool enabled) override;
+    std::optional<MenuItem> ShowPopupMenu() override;
+
+    bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
+
+    std::string ToAnsi(std::u16string_view text) override;
+    std::u16string ClipboardText() override;
+    std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+                               std::string_view parameters, std::string_view directory, int showCommand) override;
+
+    std::int32_t RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+                              std::uint32_t access, RegistryKey& key) override;
+    std::int32_t RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+                               std::uint32_t type, std::span<const std::uint8_t> data) override;
+    std::int32_t RegDeleteValue(RegistryKey key, std::string_view valueName) override;
+    std::int32_t RegCloseKey(RegistryKey key) override;
+
+    int MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
+    std::u16string InputBox(std::u16string_view prompt, std::u16string_view title,
+                            std::u16string_view initialText) override;
+
+    std::u16string ApplicationFolder() override;
+    std::u16string ProgramFileName() override;
+    char16_t PathSeparator() override;
+    void DoEvents() override;
+    [[noreturn]] void EndProgram() override;
+    int RunEventLoop() override;
+
+private:
+    void OnTrayActivated(int reason);
+    [[noreturn]] void UnloadFromOutside();
+
+    std::unique_ptr<QtPlatformState> state_;
+};
+
+} // namespace vorda::qt

@@ -1,0 +1,271 @@
+#include "platform/qt/X11ClipboardReader.h"
+
+#include "platform/Platform.h"
+#include "text/Utf16.h"
+
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <array>
+#include <cstdlib>
+#include <optional>
+
+namespace vorda::qt {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Once an owner has left a request unanswered, reads fail at once for this long instead of each
+// waiting out the deadline again, so a hung owner costs one short wait a second, not every tick.
+constexpr std::chrono::milliseconds kSilentOwnerGrace{1000};
+// A large text comes in pieces; each piece must come within kAnswerDeadline, all of them within this.
+constexpr std::chrono::milliseconds kIncrementalTransferLimit{2000};
+
+template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+using XcbEvent = XcbReply<xcb_generic_event_t>;
+
+template <typename T> XcbReply<T> Owned(T* reply) { return XcbReply<T>(reply, &std::free); }
+
+struct PropertyValue {
+    xcb_atom_t type = XCB_NONE;
+    std::string bytes;
+};
+
+} // namespace
+
+struct X11ClipboardReader::State {
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t requestor = XCB_NONE; // an unmapped window of our own that receives the data
+    xcb_atom_t clipboard = XCB_NONE;
+    xcb_atom_t utf8String = XCB_NONE;
+    xcb_atom_t incr = XCB_NONE;
+    xcb_atom_t property = XCB_NONE; // where owners put the converted text
+
+    // The owner that left the last request unanswered, and since when.
+    xcb_window_t silentOwner = XCB_NONE;
+    Clock::time_point silentSince;
+
+    State() = default;
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    ~State()
+    {
+        if (connection != nullptr) {
+            xcb_disconnect(connection);
+        }
+    }
+};
+
+namespace {
+
+using State = X11ClipboardReader::State;
+
+std::uint8_t EventType(const xcb_generic_event_t& event) { return event.response_type & 0x7F; }
+
+// Waits for the first event that `matches`, dropping the others; nothing once the deadline passed.
+template <typename Matches> XcbEvent WaitForEvent(State& s, Clock::time_point deadline, Matches matches)
+{
+    for (;;) {
+        while (xcb_generic_event_t* raw = xcb_poll_for_event(s.connection)) {
+            XcbEvent event = Owned(raw);
+            if (matches(*event)) {
+                return event;
+            }
+        }
+        if (xcb_connection_has_error(s.connection) != 0) {
+            throw PlatformError("the connection to the X display is lost");
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return Owned<xcb_generic_event_t>(nullptr);
+        }
+        pollfd descriptor{xcb_get_file_descriptor(s.connection), POLLIN, 0};
+        ::poll(&descriptor, 1, static_cast<int>(left));
+    }
+}
+
+// Answers that came after their read gave up are dropped; an owner that did answer is no longer silent.
+void DropLateAnswers(State& s)
+{
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(s.connection)) {
+        if (EventType(*Owned(raw)) == XCB_SELECTION_NOTIFY) {
+            s.silentOwner = XCB_NONE;
+        }
+    }
+}
+
+void RememberSilentOwner(State& s, xcb_window_t owner)
+{
+    s.silentOwner = owner;
+    s.silentSince = Clock::now();
+}
+
+xcb_window_t SelectionOwner(State& s)
+{
+    const auto reply =
+        Owned(xcb_get_selection_owner_reply(s.connection, xcb_get_selection_owner(s.connection, s.clipboard), nullptr));
+    if (!reply) {
+        throw PlatformError("the clipboard's owner cannot be read");
+    }
+    return reply->owner;
+}
+
+// Reads our property and deletes it, which also tells an owner sending in pieces to send the next one.
+PropertyValue TakeProperty(State& s)
+{
+    const auto reply = Owned(xcb_get_property_reply(
+        s.connection,
+        xcb_get_property(s.connection, 1, s.requestor, s.property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+        nullptr));
+    if (!reply) {
+        throw PlatformError("the clipboard's text cannot be read");
+    }
+    const auto* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply.get()));
+    return {reply->type, std::string(data, length)};
+}
+
+PropertyValue ReadInPieces(State& s, xcb_window_t owner)
+{
+    PropertyValue whole;
+    const auto limit = Clock::now() + kIncrementalTransferLimit;
+    for (;;) {
+        const auto piece = WaitForEvent(s, std::min(Clock::now() + X11ClipboardReader::kAnswerDeadline, limit),
+                                        [&](const xcb_generic_event_t& event) {
+                                            if (EventType(event) != XCB_PROPERTY_NOTIFY) {
+                                                return false;
+                                            }
+                                            const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+                                            return change.window == s.requestor && change.atom == s.property &&
+                                                   change.state == XCB_PROPERTY_NEW_VALUE;
+                                        });
+        if (!piece) {
+            RememberSilentOwner(s, owner);
+            throw PlatformError("the clipboard's owner stopped sending its text");
+        }
+        PropertyValue next = TakeProperty(s);
+        if (next.bytes.empty()) {
+            return whole;
+        }
+        whole.type = next.type;
+        whole.bytes += next.bytes;
+    }
+}
+
+// Asks the owner for the clipboard as `target`; nothing when it has no such form.
+std::optional<PropertyValue> Convert(State& s, xcb_window_t owner, xcb_atom_t target)
+{
+    xcb_delete_property(s.connection, s.requestor, s.property);
+    xcb_convert_selection(s.connection, s.requestor, s.clipboard, target, s.property, XCB_CURRENT_TIME);
+    xcb_flush(s.connection);
+
+    const auto answer =
+        WaitForEvent(s, Clock::now() + X11ClipboardReader::kAnswerDeadline, [&](const xcb_generic_event_t& event) {
+            if (EventType(event) != XCB_SELECTION_NOTIFY) {
+                return false;
+            }
+            const auto& notify = reinterpret_cast<const xcb_selection_notify_event_t&>(event);
+            return notify.requestor == s.requestor && notify.selection == s.clipboard;
+        });
+    if (!answer) {
+        RememberSilentOwner(s, owner);
+        throw PlatformError("the clipboard's owner does not answer");
+    }
+    s.silentOwner = XCB_NONE;
+    if (reinterpret_cast<const xcb_selection_notify_event_t&>(*answer).property == XCB_NONE) {
+        return std::nullopt;
+    }
+    PropertyValue value = TakeProperty(s);
+    if (value.type == s.incr) {
+        return ReadInPieces(s, owner);
+    }
+    return value;
+}
+
+std::u16string Decode(const State& s, const PropertyValue& value)
+{
+    if (value.type == s.utf8String) {
+        return FromUtf8(value.bytes);
+    }
+    std::u16string latin1; // STRING is ISO 8859-1
+    latin1.reserve(value.bytes.size());
+    for (const char c : value.bytes) {
+        latin1 += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
+    return latin1;
+}
+
+} // namespace
+
+X11ClipboardReader::X11ClipboardReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
+X11ClipboardReader::~X11ClipboardReader() = default;
+
+std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        return nullptr;
+    }
+    auto s = std::make_unique<State>();
+    int screenNumber = 0;
+    s->connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(s->connection) != 0) {
+        return nullptr;
+    }
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(s->connection));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i) {
+        xcb_screen_next(&screens);
+    }
+    if (screens.rem == 0) {
+        return nullptr;
+    }
+
+    s->requestor = xcb_generate_id(s->connection);
+    const std::uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(s->connection, XCB_COPY_FROM_PARENT, s->requestor, screens.data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &eventMask);
+
+    const std::array<std::string_view, 4> names{"CLIPBOARD", "UTF8_STRING", "INCR", "VORDA_CLIPBOARD"};
+    std::array<xcb_intern_atom_cookie_t, 4> cookies{};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        cookies[i] = xcb_intern_atom(s->connection, 0, static_cast<std::uint16_t>(names[i].size()), names[i].data());
+    }
+    std::array<xcb_atom_t, 4> atoms{};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto reply = Owned(xcb_intern_atom_reply(s->connection, cookies[i], nullptr));
+        if (!reply) {
+            return nullptr;
+        }
+        atoms[i] = reply->atom;
+    }
+    s->clipboard = atoms[0];
+    s->utf8String = atoms[1];
+    s->incr = atoms[2];
+    s->property = atoms[3];
+    return std::unique_ptr<X11ClipboardReader>(new X11ClipboardReader(std::move(s)));
+}
+
+std::u16string X11ClipboardReader::ReadText()
+{
+    State& s = *state_;
+    if (xcb_connection_has_error(s.connection) != 0) {
+        throw PlatformError("the connection to the X display is lost");
+    }
+    DropLateAnswers(s);
+    const xcb_window_t owner = SelectionOwner(s);
+    if (owner == XCB_NONE) {
+        return {};
+    }
+    if (owner == s.silentOwner && Clock::now() - s.silentSince < kSilentOwnerGrace) {
+        throw PlatformError("the clipboard's owner does not answer");
+    }
+    for (const xcb_atom_t target : {s.utf8String, xcb_atom_t{XCB_ATOM_STRING}}) {
+        if (const auto value = Convert(s, owner, target)) {
+            return Decode(s, *value);
+        }
+    }
+    return {}; // the owner has no text form: a picture, for instance
+}
+
+} // namespace vorda::qt

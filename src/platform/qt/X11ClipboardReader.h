@@ -1,0 +1,36 @@
+#pragma once
+// Reads the CLIPBOARD selection's text over a private X connection, with a short deadline.
+//
+// Qt's own read waits up to five seconds per format for an owner that does not answer (fifteen
+// seconds in all, measured against a stopped xclip), and the program reads five times a second.
+// So each read here is one round trip of its own, and an owner that has not answered within
+// kAnswerDeadline makes the read fail instead of freezing the program.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace vorda::qt {
+
+class X11ClipboardReader {
+public:
+    static constexpr std::chrono::milliseconds kAnswerDeadline{100};
+
+    // A reader on the X display named by DISPLAY; nullptr where there is none.
+    static std::unique_ptr<X11ClipboardReader> Connect();
+    ~X11ClipboardReader();
+    X11ClipboardReader(const X11ClipboardReader&) = delete;
+    X11ClipboardReader& operator=(const X11ClipboardReader&) = delete;
+
+    // The clipboard's text as it is now: "" when the clipboard is empty or holds no text (a picture
+    // only). Throws vorda::PlatformError when the owner does not answer in time.
+    std::u16string ReadText();
+
+    struct State; // the connection and its atoms, known to the .cpp only
+
+private:
+    explicit X11ClipboardReader(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+} // namespace vorda::qt
