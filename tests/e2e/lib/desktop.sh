@@ -207,8 +207,11 @@ desk_window_geometry() {
 desk_point_at() {
     local x y w h
     read -r x y w h < <(desk_window_geometry "$1") || { desk_fail "window $1 is gone"; return 1; }
-    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2))
+    # Not --sync: it waits for a motion event, and there is none when the pointer is already there.
+    xdotool mousemove $((x + w / 2)) $((y + h / 2))
+    desk_poll 5 desk_pointer_is_at $((x + w / 2)) $((y + h / 2)) || desk_fail "the pointer did not move to window $1"
 }
+desk_pointer_is_at() { [[ "$(xdotool getmouselocation 2>/dev/null)" == "x:$1 y:$2 "* ]]; }
 
 desk_click() { desk_point_at "$1" && xdotool click 1; }
 desk_double_click() { desk_point_at "$1" && xdotool click --repeat 2 --delay 80 1; }
@@ -258,12 +261,13 @@ desk_wait_browser_line() {
     fi
 }
 
-# desk_screenshot FILE [WINDOW_OR_GEOMETRY]: the whole screen, a window, or WxH+X+Y, as PNG.
+# desk_screenshot FILE [WINDOW_OR_GEOMETRY]: the whole screen, a window (its id, hex or decimal) or
+# WxH+X+Y, as PNG.
 desk_screenshot() {
     local file=$1 region=${2:-}
     if [[ -z "$region" ]]; then
         import -window root "$file"
-    elif [[ "$region" == 0x* ]]; then
+    elif [[ "$region" =~ ^(0x[0-9a-fA-F]+|[0-9]+)$ ]]; then
         local x y w h
         read -r x y w h < <(desk_window_geometry "$region") || return 1
         import -window root -crop "${w}x${h}+${x}+${y}" +repage "$file"
@@ -274,7 +278,7 @@ desk_screenshot() {
 
 # desk_wait_window NAME SECONDS: waits for a mapped top-level window whose title is NAME; prints its id.
 desk_wait_window() {
-    local name=$1 seconds=$2 id=""
+    local name=$1 seconds=$2
     if ! desk_poll "$seconds" desk_find_window "$name"; then
         desk_fail "no visible window titled '$name' within $seconds s"
         return 1
@@ -282,3 +286,22 @@ desk_wait_window() {
     xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n1
 }
 desk_find_window() { [[ -n "$(xdotool search --onlyvisible --name "^${1}\$" 2>/dev/null)" ]]; }
+
+# desk_focus WINDOW: gives WINDOW the keyboard; there is no window manager to do it.
+desk_focus() { xdotool windowfocus --sync "$1"; }
+
+# desk_wait_window_gone WINDOW SECONDS
+desk_wait_window_gone() {
+    desk_poll "$2" desk_window_is_gone "$1" || desk_fail "window $1 is still shown after $2 s"
+}
+desk_window_is_gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
+
+# desk_count_colour REGION HEX: how many pixels of the screen region (WxH+X+Y or a window) have the
+# colour #HEX, e.g. FFFF00.
+desk_count_colour() {
+    local region=$1 colour=$2 file
+    file=$(mktemp --suffix=.png "$DESK_DIR/region.XXXXXX")
+    desk_screenshot "$file" "$region" || { rm -f "$file"; return 1; }
+    desk_convert "$file" -depth 8 txt:- | grep -ci "#${colour}\b" || true
+    rm -f "$file"
+}

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Dictionary.exe carries the project's own icons (the text icon as the first group, so it is the
+# program's icon), the version block and the asInvoker manifest:
+#   check_resources.sh EXE RESOURCES_DIR WORK_DIR
+set -euo pipefail
+exe=$1
+resources=$2
+work=$3
+mkdir -p "$work"
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+listing=$(wrestool -l "$exe")
+echo "$listing"
+
+# The first icon group (the program's icon) is text.ico, the second notext.ico, byte for byte.
+groups=$(grep -- '--type=14' <<<"$listing" | sed -n 's/.*--name=\([^ ]*\).*/\1/p')
+[[ "$(head -n1 <<<"$groups")" == 1 ]] || fail "the first icon group is not number 1"
+for pair in "1 text.ico" "2 notext.ico"; do
+    read -r name file <<<"$pair"
+    wrestool -x --type=14 --name="$name" "$exe" -o "$work/group$name.ico" || fail "no icon group $name"
+    cmp -s -n 1078 "$work/group$name.ico" "$resources/$file" || fail "icon group $name is not $file"
+    [[ $(stat -c %s "$resources/$file") == 1078 ]] || fail "$file is not 1078 bytes"
+done
+
+# The version block: fixed numbers 1.0.0.0, U.S. English with the Unicode code page, and its texts.
+wrestool -x --raw --type=16 --name=1 "$exe" -o "$work/version.bin" || fail "no version block"
+hex=$(xxd -p "$work/version.bin" | tr -d '\n')
+# VS_FIXEDFILEINFO: signature, structure version, file version 1.0 0.0, product version 1.0 0.0
+grep -q 'bd04effe''00000100''00000100''00000000''00000100''00000000' <<<"$hex" || fail "fixed version numbers are not 1.0.0.0"
+texts=$(iconv -c -f UTF-16LE -t UTF-8 "$work/version.bin" | tr -c '[:print:]' '\n' | grep -v '^$' || true)
+expect_pair() {
+    grep -qx -- "$1" <<<"$texts" && [[ "$(grep -x -A1 -- "$1" <<<"$texts" | sed -n 2p)" == "$2" ]] ||
+        fail "version block: $1 is not \"$2\""
+}
+grep -qx 040904B0 <<<"$texts" || fail "version block: no string table 040904B0"
+expect_pair ProductName Dictionary
+expect_pair InternalName Dictionary
+expect_pair OriginalFilename Dictionary.exe
+expect_pair FileVersion 1.00
+expect_pair ProductVersion 1.00
+grep -q '0904b004' <<<"$hex" || fail "version block: translation is not 0409 04B0"
+
+# The manifest runs the program as the user who starts it.
+wrestool -x --raw --type=24 --name=1 "$exe" -o "$work/manifest.xml" || fail "no manifest"
+grep -q 'requestedExecutionLevel level="asInvoker"' "$work/manifest.xml" || fail "the manifest does not ask for asInvoker"
+
+((status == 0)) && echo "PASS: icons, version block and manifest"
+exit "$status"

@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# One end-to-end scenario of Dictionary.exe under Wine, on its own private desktop:
+#   scenario.sh WORK_DIR SOURCE_DIR NAME
+# WORK_DIR holds the prefix that prepare_prefix.sh made; screenshots go to WORK_DIR/screenshots.
+set -euo pipefail
+
+WINE_WORK=$(cd "$1" && pwd)
+SOURCE_DIR=$2
+scenario=$3
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../lib/desktop.sh
+source "$here/../lib/desktop.sh"
+# shellcheck source=wine_session.sh
+source "$here/wine_session.sh"
+
+scenario_start() {
+    step "no auto-start value before the start"
+    run_value_delete
+    [[ -z "$(run_value)" ]] || fail "the auto-start value could not be removed before the test"
+    desk_clip_text "start"
+
+    step "the icon docks in the tray host"
+    program_start
+    local icon
+    icon=$(icon_wait)
+    desk_poll 10 icon_shows_text_icon "$icon" || fail "the docked icon is not the text icon (open book and hand)"
+    desk_screenshot "$SCREENSHOTS/docked-icon-text.png" "$icon"
+    desk_screenshot "$SCREENSHOTS/desktop-after-start.png"
+
+    step "the auto-start value holds the program's quoted path"
+    desk_poll 20 run_value_is "\"$PROGRAM_PATH\"" ||
+        fail "auto-start value is '$(run_value)', expected '\"$PROGRAM_PATH\"'"
+}
+
+scenario_double_click() {
+    local text="  new york city  " expected icon
+    expected=$(lookup_address mnuLookup "$text")
+    desk_clip_text "$text"
+    program_start
+    icon=$(icon_wait)
+
+    step "a double click on the icon opens the dictionary look-up once: $expected"
+    desk_double_click "$icon"
+    desk_wait_browser_line "$expected" 20 || fail "no dictionary look-up after the double click"
+    browser_count_stays 1 2
+}
+
+scenario_popup_lookup() {
+    local text=" sea shell " expected icon popup
+    expected=$(lookup_address mnuRyhme "$text")
+    desk_clip_text "$text"
+    program_start
+    icon=$(icon_wait)
+    desk_poll 10 icon_shows_text_icon "$icon" || fail "the icon did not show the text icon"
+
+    step "the popup opens on a right click"
+    popup=$(popup_open "$icon")
+    desk_screenshot "$SCREENSHOTS/popup-text.png" "$popup"
+    desk_screenshot "$SCREENSHOTS/desktop-popup-text.png"
+
+    step "the rhyme look-up, chosen by its access key R, opens $expected"
+    desk_key r
+    popup_wait_closed
+    desk_wait_browser_line "$expected" 20 || fail "no rhyme look-up after choosing it in the popup"
+    browser_count_stays 1 2
+}
+
+scenario_picture_only() {
+    local icon popup
+    desk_clip_image
+    program_start
+    icon=$(icon_wait)
+
+    step "with only a picture on the clipboard the icon turns to the closed red book"
+    desk_poll 10 icon_shows_no_text_icon "$icon" || fail "the icon did not change to the no-text icon"
+    desk_screenshot "$SCREENSHOTS/docked-icon-notext.png" "$icon"
+
+    step "a double click opens nothing"
+    desk_double_click "$icon"
+
+    step "the dictionary and thesaurus items (access keys D and T) open nothing"
+    popup=$(popup_open "$icon")
+    desk_screenshot "$SCREENSHOTS/popup-notext.png" "$popup"
+    desk_key d t Escape
+    popup_wait_closed
+    browser_count_stays 0 3
+
+    step "the same double click opens the look-up once text is back"
+    desk_clip_text "back"
+    desk_poll 10 icon_shows_text_icon "$icon" || fail "the icon did not change back to the text icon"
+    desk_double_click "$icon"
+    desk_wait_browser_line "$(lookup_address mnuLookup back)" 20 || fail "no look-up once text was back"
+}
+
+scenario_typed_lookup() {
+    local typed="  salt & pepper " expected icon box
+    expected=$(lookup_address mnuLookup "$typed")
+    desk_clip_image # the typed-in look-up does not need text on the clipboard
+    program_start
+    icon=$(icon_wait)
+
+    step "\"Look up...\" (access key L) asks for a word"
+    popup_open "$icon" >/dev/null
+    desk_key l
+    popup_wait_closed
+    box=$(box_wait)
+    desk_type "$typed"
+    desk_screenshot "$SCREENSHOTS/input-box.png" "$box"
+
+    step "Enter opens $expected"
+    desk_key Return
+    desk_wait_window_gone "$box" 10 || fail "the input box stayed open after Enter"
+    desk_wait_browser_line "$expected" 20 || fail "no dictionary look-up of the typed text"
+    browser_count_stays 1 2
+}
+
+# Exit asks whether to start with Windows next time; $1 is the answer's key (n or y).
+exit_with_answer() {
+    local answer=$1 icon box
+    program_start
+    icon=$(icon_wait)
+    desk_poll 20 run_value_is "\"$PROGRAM_PATH\"" || fail "the start did not write the auto-start value"
+
+    popup_open "$icon" >/dev/null
+    desk_key x
+    popup_wait_closed
+    box=$(box_wait)
+    desk_screenshot "$SCREENSHOTS/exit-question.png" "$box"
+    desk_key "$answer"
+    program_wait_end 20
+    desk_wait_no_icon 20 || fail "the icon stayed in the tray after Exit"
+}
+
+scenario_exit() {
+    step "Exit, answer No: the value is removed, the program ends, the icon leaves"
+    exit_with_answer n
+    [[ -z "$(run_value)" ]] || fail "the auto-start value is still there after No: '$(run_value)'"
+
+    step "start again, Exit, answer Yes: the value stays"
+    exit_with_answer y
+    run_value_is "\"$PROGRAM_PATH\"" || fail "the auto-start value is '$(run_value)' after Yes"
+}
+
+scenario_tray_restart() {
+    local icon
+    desk_clip_text "tray"
+    program_start
+    icon_wait >/dev/null
+
+    step "the tray host restarts: the icon docks again, once"
+    desk_restart_tray || fail "the tray host did not restart"
+    icon=$(icon_wait)
+    desk_poll 10 icon_shows_text_icon "$icon" || fail "the icon docked again but does not show the text icon"
+    if desk_poll 2 desk_has_icons 2; then
+        fail "the icon docked twice after the restart"
+    fi
+
+    step "the docked icon still answers"
+    desk_double_click "$icon"
+    desk_wait_browser_line "$(lookup_address mnuLookup tray)" 20 || fail "the icon does not answer after the restart"
+}
+
+scenario_close_from_outside() {
+    desk_clip_text "close"
+    program_start
+    icon_wait >/dev/null
+    desk_poll 20 run_value_is "\"$PROGRAM_PATH\"" || fail "the start did not write the auto-start value"
+
+    step "a close request from outside: the icon leaves, the program ends, no question, the value stays"
+    wine taskkill /im Dictionary.exe >>"$DESK_DIR/taskkill.log" 2>&1 || fail "taskkill could not ask the program to close"
+    program_wait_end 20
+    desk_wait_no_icon 20 || fail "the icon stayed in the tray after the close request"
+    run_value_is "\"$PROGRAM_PATH\"" || fail "the auto-start value changed on a close from outside: '$(run_value)'"
+}
+
+if ! declare -F "scenario_$scenario" >/dev/null; then
+    fail "no scenario named '$scenario'"
+fi
+wine_session_begin "$scenario"
+echo "== $scenario"
+"scenario_$scenario"
+echo "PASS: $scenario"
