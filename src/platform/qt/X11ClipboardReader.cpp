@@ -7,9 +7,12 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 namespace vorda::qt {
 namespace {
@@ -29,6 +32,7 @@ template <typename T> XcbReply<T> Owned(T* reply) { return XcbReply<T>(reply, &s
 
 struct PropertyValue {
     xcb_atom_t type = XCB_NONE;
+    std::uint8_t format = 8; // bits per item
     std::string bytes;
 };
 
@@ -38,6 +42,7 @@ struct X11ClipboardReader::State {
     xcb_connection_t* connection = nullptr;
     xcb_window_t requestor = XCB_NONE; // an unmapped window of our own that receives the data
     xcb_atom_t clipboard = XCB_NONE;
+    xcb_atom_t targets = XCB_NONE;
     xcb_atom_t utf8String = XCB_NONE;
     xcb_atom_t incr = XCB_NONE;
     xcb_atom_t property = XCB_NONE; // where owners put the converted text
@@ -123,7 +128,7 @@ PropertyValue TakeProperty(State& s)
     }
     const auto* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
     const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply.get()));
-    return {reply->type, std::string(data, length)};
+    return {reply->type, reply->format, std::string(data, length)};
 }
 
 PropertyValue ReadInPieces(State& s, xcb_window_t owner)
@@ -149,6 +154,7 @@ PropertyValue ReadInPieces(State& s, xcb_window_t owner)
             return whole;
         }
         whole.type = next.type;
+        whole.format = next.format;
         whole.bytes += next.bytes;
     }
 }
@@ -181,6 +187,18 @@ std::optional<PropertyValue> Convert(State& s, xcb_window_t owner, xcb_atom_t ta
         return ReadInPieces(s, owner);
     }
     return value;
+}
+
+// The forms the owner offers; nothing when it does not say.
+std::optional<std::vector<xcb_atom_t>> OfferedTargets(State& s, xcb_window_t owner)
+{
+    const auto value = Convert(s, owner, s.targets);
+    if (!value || value->format != 32) {
+        return std::nullopt;
+    }
+    std::vector<xcb_atom_t> targets(value->bytes.size() / sizeof(xcb_atom_t));
+    std::memcpy(targets.data(), value->bytes.data(), targets.size() * sizeof(xcb_atom_t));
+    return targets;
 }
 
 std::u16string Decode(const State& s, const PropertyValue& value)
@@ -226,12 +244,12 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
     xcb_create_window(s->connection, XCB_COPY_FROM_PARENT, s->requestor, screens.data->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &eventMask);
 
-    const std::array<std::string_view, 4> names{"CLIPBOARD", "UTF8_STRING", "INCR", "VORDA_CLIPBOARD"};
-    std::array<xcb_intern_atom_cookie_t, 4> cookies{};
+    const std::array<std::string_view, 5> names{"CLIPBOARD", "TARGETS", "UTF8_STRING", "INCR", "VORDA_CLIPBOARD"};
+    std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
     for (std::size_t i = 0; i < names.size(); ++i) {
         cookies[i] = xcb_intern_atom(s->connection, 0, static_cast<std::uint16_t>(names[i].size()), names[i].data());
     }
-    std::array<xcb_atom_t, 4> atoms{};
+    std::array<xcb_atom_t, names.size()> atoms{};
     for (std::size_t i = 0; i < names.size(); ++i) {
         const auto reply = Owned(xcb_intern_atom_reply(s->connection, cookies[i], nullptr));
         if (!reply) {
@@ -240,9 +258,10 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
         atoms[i] = reply->atom;
     }
     s->clipboard = atoms[0];
-    s->utf8String = atoms[1];
-    s->incr = atoms[2];
-    s->property = atoms[3];
+    s->targets = atoms[1];
+    s->utf8String = atoms[2];
+    s->incr = atoms[3];
+    s->property = atoms[4];
     return std::unique_ptr<X11ClipboardReader>(new X11ClipboardReader(std::move(s)));
 }
 
@@ -260,8 +279,14 @@ std::u16string X11ClipboardReader::ReadText()
     if (owner == s.silentOwner && Clock::now() - s.silentSince < kSilentOwnerGrace) {
         throw PlatformError("the clipboard's owner does not answer");
     }
+    // Asking first keeps a picture on the clipboard from being sent over five times a second.
+    const auto offered = OfferedTargets(s, owner);
     for (const xcb_atom_t target : {s.utf8String, xcb_atom_t{XCB_ATOM_STRING}}) {
-        if (const auto value = Convert(s, owner, target)) {
+        if (offered && std::find(offered->begin(), offered->end(), target) == offered->end()) {
+            continue;
+        }
+        // Some owners send what they hold whatever was asked; only text typed as asked is text.
+        if (const auto value = Convert(s, owner, target); value && value->type == target) {
             return Decode(s, *value);
         }
     }

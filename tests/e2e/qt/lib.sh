@@ -1,0 +1,189 @@
+# shellcheck shell=bash
+# What the Linux program's end-to-end tests share, on top of tests/e2e/lib/desktop.sh: starting the
+# program on the private desktop with its own autostart folder, finding its popup, telling its two
+# icons apart, and the addresses it should open, computed from the look-up table in the sources.
+#
+# ctest passes VORDA_PROGRAM (the built program), VORDA_SOURCE_DIR and VORDA_SCREENSHOT_DIR.
+
+set -uo pipefail
+
+: "${VORDA_PROGRAM:?the program to test}"
+: "${VORDA_SOURCE_DIR:?the source tree}"
+: "${VORDA_SCREENSHOT_DIR:?where screenshots go}"
+
+# shellcheck source=../lib/desktop.sh
+source "$VORDA_SOURCE_DIR/tests/e2e/lib/desktop.sh"
+
+QT_RUN_PROGRAM="$VORDA_PROGRAM"   # the file started, which a test may copy elsewhere
+QT_PID=""            # the running program
+QT_ICON=""           # its docked icon's window
+QT_AUTOSTART=""      # the system autostart folder the program sees
+QT_ENTRY=""          # the desktop entry it writes there
+
+fail() {
+    echo "FAIL: $*" >&2
+    [[ -n "$DESK_DIR" && -f "$DESK_DIR/program.log" ]] && sed 's/^/[program] /' "$DESK_DIR/program.log" >&2
+    exit 1
+}
+step() { echo "-- [${SECONDS}s] $*" >&2; }
+
+# The private desktop, an autostart folder of its own, and no session bus: the program must use the
+# XEmbed tray of the private desktop, not a StatusNotifierItem host of the developer's session.
+qt_start_desktop() {
+    desk_start "$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e.XXXXXX")" || fail "the private desktop did not start"
+    desk_on_cleanup "rm -rf '$DESK_DIR'"
+    QT_AUTOSTART="$DESK_DIR/xdg/autostart"
+    QT_ENTRY="$QT_AUTOSTART/VordaDictionary.desktop"
+    mkdir -p "$QT_AUTOSTART"
+    export XDG_CONFIG_DIRS="$DESK_DIR/xdg"
+    export XDG_RUNTIME_DIR="$DESK_DIR/runtime"
+    mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$DESK_DIR/no-session-bus"
+    mkdir -p "$VORDA_SCREENSHOT_DIR"
+}
+
+# qt_start_program [COMMAND PREFIX...]: starts the program (through the prefix, e.g. setpriv) and
+# waits for its icon to dock.
+qt_start_program() {
+    "$@" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+    QT_PID=$!
+    desk_track_pid "$QT_PID"
+    QT_ICON=$(desk_wait_icon 20) || fail "the program's icon did not dock in the tray"
+}
+
+# The folder the program runs from, as the program itself sees it (/proc/self/exe has no links).
+qt_program_folder() { dirname "$(readlink -f "$QT_RUN_PROGRAM")"; }
+
+qt_wait_program_end() {
+    desk_poll "$1" desk_is_gone "$QT_PID" || fail "the program is still running after $1 s"
+    local status=0
+    wait "$QT_PID" 2>/dev/null || status=$?
+    ((status == 0)) || fail "the program ended with status $status"
+}
+
+# --- The pointer -------------------------------------------------------------------------------
+
+# xdotool's "mousemove --sync" waits some fifteen seconds when the pointer is already where it is
+# sent, so the pointer only moves when it is elsewhere.
+qt_move_to() {
+    local X Y SCREEN WINDOW
+    eval "$(xdotool getmouselocation --shell)"
+    if (($1 != X || $2 != Y)); then
+        xdotool mousemove --sync "$1" "$2"
+    fi
+}
+qt_point_at() {
+    local x y width height
+    read -r x y width height < <(desk_window_geometry "$1") || fail "window $1 is gone"
+    qt_move_to $((x + width / 2)) $((y + height / 2))
+}
+# Somewhere on the empty desktop, away from the tray.
+qt_point_away() { qt_move_to 20 700; }
+# Onto the window and a little further, as a hand does: after a click one move does not wake tooltips.
+qt_hover() {
+    local x y width height
+    read -r x y width height < <(desk_window_geometry "$1") || fail "window $1 is gone"
+    qt_point_away
+    qt_move_to $((x + width / 2 - 2)) $((y + height / 2))
+    xdotool mousemove_relative 2 0
+}
+qt_click() { qt_point_at "$1" && xdotool click 1; }
+qt_double_click() { qt_point_at "$1" && xdotool click --repeat 2 --delay 80 1; }
+qt_right_click() { qt_point_at "$1" && xdotool click 3; }
+
+# --- The popup ---------------------------------------------------------------------------------
+
+# "ID WIDTH HEIGHT" of each mapped top-level window of the program: popup, tooltip, boxes.
+qt_program_windows() {
+    local id x y width height
+    xwininfo -root -children 2>/dev/null | awk '/\("vorda-dictionary" "vorda-dictionary"\)/ { print $1 }' |
+        while read -r id; do
+            xwininfo -id "$id" 2>/dev/null | grep -q IsViewable || continue
+            read -r x y width height < <(desk_window_geometry "$id") || continue
+            echo "$id $width $height"
+        done
+}
+# The popup holds seventeen items; the tooltip is one line.
+qt_popup_window() { qt_program_windows | awk '$3 > 150 { print $1; exit }'; }
+qt_tooltip_window() { qt_program_windows | awk '$3 < 40 && $2 > 40 { print $1; exit }'; }
+qt_tooltip_is_shown() { [[ -n "$(qt_tooltip_window)" ]]; }
+qt_popup_is_open() { [[ -n "$(qt_popup_window)" ]]; }
+qt_popup_is_closed() { [[ -z "$(qt_popup_window)" ]]; }
+
+qt_open_popup() {
+    qt_right_click "$QT_ICON" || fail "cannot click the icon"
+    desk_poll 5 qt_popup_is_open || fail "the popup did not open on a right click"
+}
+qt_wait_popup_closed() { desk_poll 5 qt_popup_is_closed || fail "the popup is still open"; }
+
+# --- Boxes -------------------------------------------------------------------------------------
+
+# box=$(qt_wait_box) || fail ...: prints the id of the box titled "Vorda Dictionary".
+qt_wait_box() { desk_wait_window "Vorda Dictionary" 5; }
+qt_window_is_gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+qt_wait_window_gone() { desk_poll 5 qt_window_is_gone "$1" || fail "window $1 is still shown"; }
+
+# --- The two icons -----------------------------------------------------------------------------
+
+# The share of pure red in the docked icon: the closed red book has plenty, the open book none.
+qt_icon_red_share() {
+    local file="$DESK_DIR/icon-now.png"
+    desk_screenshot "$file" "$QT_ICON" 2>/dev/null || { echo 0; return; }
+    desk_convert "$file" -fx '(r>0.8 && g<0.2 && b<0.2) ? 1 : 0' -format '%[fx:mean]' info: 2>/dev/null || echo 0
+}
+qt_icon_shows_no_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share > 0.10) }'; }
+qt_icon_shows_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share < 0.02) }'; }
+
+qt_wait_text_icon() { desk_poll 5 qt_icon_shows_text || fail "the tray does not show the text icon (open book)"; }
+qt_wait_no_text_icon() { desk_poll 5 qt_icon_shows_no_text || fail "the tray does not show the no-text icon (red book)"; }
+
+# --- Addresses ---------------------------------------------------------------------------------
+
+# qt_base_address ITEM: the look-up address of a menu item before the text, from the table's row.
+qt_base_address() {
+    local table="$VORDA_SOURCE_DIR/src/lookup/LookupService.h" row
+    row=$(tr -d '\n' <"$table" | grep -o "{MenuItem::$1, *u\"[^\"]*\", *u\"[^\"]*\"") ||
+        fail "no row for $1 in $table"
+    sed -E 's|.*u"([^"]*)", *u"([^"]*)"$|http://\1\2|' <<<"$row"
+}
+
+# qt_encode TEXT: spaces trimmed at both ends, then every byte of the UTF-8 form outside
+# A-Z a-z 0-9 - . _ ~ as %XX.
+qt_encode() {
+    local text=$1 encoded="" byte
+    text=${text#"${text%%[! ]*}"}
+    text=${text%"${text##*[! ]}"}
+    for byte in $(printf '%s' "$text" | od -An -v -tx1); do
+        case $byte in
+            3[0-9] | 4[1-9a-f] | 5[0-9a] | 6[1-9a-f] | 7[0-9a] | 2d | 2e | 5f | 7e)
+                encoded+=$(printf "\\x$byte") ;;
+            *) encoded+="%${byte^^}" ;;
+        esac
+    done
+    printf '%s' "$encoded"
+}
+
+qt_address() { printf '%s%s' "$(qt_base_address "$1")" "$(qt_encode "$2")"; }
+
+# --- The browser stand-in ----------------------------------------------------------------------
+
+# Absence can only be seen by waiting: this long the browser log must stay as it is.
+QT_QUIET_SECONDS=1.5
+
+# qt_expect_opened_once ADDRESS: ADDRESS is opened, and nothing else, once, within a few seconds.
+qt_expect_opened_once() {
+    desk_wait_browser_line "$1" 10 || fail "the browser was not asked for $1"
+    sleep "$QT_QUIET_SECONDS"
+    local count
+    count=$(desk_browser_count)
+    ((count == 1)) || fail "expected exactly one address, the browser got $count: $(tr '\n' ' ' <"$DESK_BROWSER_LOG")"
+}
+
+qt_expect_nothing_opened() {
+    sleep "$QT_QUIET_SECONDS"
+    [[ ! -s "$DESK_BROWSER_LOG" ]] || fail "$1: the browser was asked for $(tr '\n' ' ' <"$DESK_BROWSER_LOG")"
+}
+
+# --- Evidence ----------------------------------------------------------------------------------
+
+qt_screenshot() { desk_screenshot "$VORDA_SCREENSHOT_DIR/$1.png" "${2:-}" || fail "cannot take screenshot $1"; }
