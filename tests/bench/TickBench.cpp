@@ -1,0 +1,78 @@
+// One tick of the clipboard poll over the fake platform, and its two parts: the platform's copy of the
+// clipboard text and the core's own work on it. The core's work must not grow with the text beyond
+// the one pass the trim may need.
+
+#include "BenchSupport.h"
+#include "FakePlatform.h"
+#include "app/frmDictionary.h"
+#include "clipboard/ClipboardText.h"
+
+#include <benchmark/benchmark.h>
+
+namespace vorda::bench {
+namespace {
+
+using test::FakePlatform;
+
+// The whole Timer handler of tmrCheckClipboard: read, trim, quote, eighteen menu writes, one request.
+void BM_Tick(benchmark::State& state, TextKind kind)
+{
+    FakePlatform platform;
+    frmDictionary window(platform);
+    window.Form_Load();
+    platform.recording = false;
+    platform.clipboard = MakeClipboardText(LengthOf(state), kind);
+    const std::uint64_t requestsBefore = platform.trayRequestCount;
+
+    for (auto _ : state) {
+        window.tmrCheckClipboard_Timer();
+    }
+
+    const bool hasText = kind != TextKind::SpacesOnly;
+    const auto expectedRequests = requestsBefore + static_cast<std::uint64_t>(state.iterations());
+    if (platform.trayRequestCount != expectedRequests || platform.enabled.at(MenuItem::mnuLookup) != hasText) {
+        state.SkipWithError("the tick did not run to its modify request");
+    }
+    state.counters["chars"] = static_cast<double>(LengthOf(state));
+}
+BENCHMARK_CAPTURE(BM_Tick, words, TextKind::Words)->Apply(AddLengthArguments);
+BENCHMARK_CAPTURE(BM_Tick, spaces_only, TextKind::SpacesOnly)->Apply(AddLengthArguments);
+
+// The platform's part of a tick that grows with the text: the fake hands back a copy of the clipboard.
+void BM_ClipboardCopy(benchmark::State& state, TextKind kind)
+{
+    FakePlatform platform;
+    platform.recording = false;
+    platform.clipboard = MakeClipboardText(LengthOf(state), kind);
+
+    for (auto _ : state) {
+        std::u16string text = platform.ClipboardText();
+        benchmark::DoNotOptimize(text.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(LengthOf(state) * sizeof(char16_t)));
+    state.counters["chars"] = static_cast<double>(LengthOf(state));
+}
+BENCHMARK_CAPTURE(BM_ClipboardCopy, words, TextKind::Words)->Apply(AddLengthArguments);
+BENCHMARK_CAPTURE(BM_ClipboardCopy, spaces_only, TextKind::SpacesOnly)->Apply(AddLengthArguments);
+
+// The core's own work on the text in a tick, with no copy: the trim and the quoted form.
+void BM_TickTextRule(benchmark::State& state, TextKind kind)
+{
+    const std::u16string clipboard = MakeClipboardText(LengthOf(state), kind);
+
+    for (auto _ : state) {
+        const std::u16string_view text = TrimSpaces(clipboard);
+        if (!text.empty()) {
+            std::u16string quoted = QuoteForCaption(text);
+            benchmark::DoNotOptimize(quoted.data());
+        }
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["chars"] = static_cast<double>(LengthOf(state));
+}
+BENCHMARK_CAPTURE(BM_TickTextRule, words, TextKind::Words)->Apply(AddLengthArguments);
+BENCHMARK_CAPTURE(BM_TickTextRule, spaces_only, TextKind::SpacesOnly)->Apply(AddLengthArguments);
+
+} // namespace
+} // namespace vorda::bench
