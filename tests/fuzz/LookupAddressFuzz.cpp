@@ -1,0 +1,123 @@
+// The look-up text rule and the address building, alone and through the Click handlers over the fake.
+// The input is the clipboard text (UTF-16LE).
+// - PrepareLookupText gives only unreserved characters and %XX with upper-case hex digits, never an
+//   unreserved byte written as %XX;
+// - decoding the %XX gives back the UTF-8 of the trimmed text, unpaired surrogates as U+FFFD;
+// - every address is ASCII, starts with its service's base address and ends with the prepared text;
+// - the handlers open exactly those addresses, and the dictionary refuses an empty text.
+
+#include "FuzzSupport.h"
+#include "Oracles.h"
+#include "TestSupport.h"
+#include "lookup/LookupService.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace vorda::fuzz {
+namespace {
+
+void CheckPreparedText(std::u16string_view text, std::u16string_view prepared)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < prepared.size(); ++i) {
+        const char16_t c = prepared[i];
+        if (IsUnreserved(c)) {
+            decoded += static_cast<char>(c);
+            continue;
+        }
+        FUZZ_CHECK(c == u'%', "the prepared text holds only unreserved characters and %XX");
+        FUZZ_CHECK(i + 2 < prepared.size(), "a % is followed by two hex digits");
+        const auto high = UpperHexDigit(prepared[i + 1]);
+        const auto low = UpperHexDigit(prepared[i + 2]);
+        FUZZ_CHECK(high && low, "the two digits after % are upper-case hex");
+        const auto byte = static_cast<char16_t>(*high * 16 + *low);
+        FUZZ_CHECK(!IsUnreserved(byte), "an unreserved byte is written as itself, not as %XX");
+        decoded += static_cast<char>(byte);
+        i += 2;
+    }
+    FUZZ_CHECK(decoded == OracleUtf8(OracleTrim(text)),
+               "decoding the prepared text gives the UTF-8 of the trimmed text");
+}
+
+std::u16string ExpectedBaseAddress(const LookupService& service)
+{
+    return u"http://" + std::u16string(service.host) + std::u16string(service.pathAndQuery);
+}
+
+void CheckAddresses(std::u16string_view text, std::u16string_view prepared)
+{
+    for (const LookupService& service : kLookupServices) {
+        const std::u16string base = ExpectedBaseAddress(service);
+        FUZZ_CHECK(service.BaseAddress() == base, "the base address is http:// + host + path-and-query");
+        FUZZ_CHECK(!service.host.empty() && service.pathAndQuery.ends_with(u'='),
+                   "every service has a host and a query that ends in =");
+        const std::u16string address = BuildLookupAddress(service, text);
+        FUZZ_CHECK(std::all_of(address.begin(), address.end(), [](char16_t c) { return c < 0x80; }),
+                   "the address is ASCII");
+        FUZZ_CHECK(address.starts_with(base), "the address starts with its service's base address");
+        FUZZ_CHECK(std::u16string_view(address).substr(base.size()) == prepared,
+                   "the address is the base address followed by the prepared text");
+    }
+}
+
+std::string Narrow(std::u16string_view ascii) { return {ascii.begin(), ascii.end()}; }
+
+void CheckLaunch(const test::BrowserLaunch& launch, const std::string& address)
+{
+    FUZZ_CHECK(launch.file == address, "the handler opens the address built from the clipboard text");
+    FUZZ_CHECK(launch.owner == test::kWindowHandle && launch.operation == "Open" && launch.parameters.empty() &&
+                   launch.directory == "C:\\" && launch.showCommand == 1,
+               "the shell gets the owner window, \"Open\", \"\", \"C:\\\" and SW_SHOWNORMAL");
+}
+
+void CheckHandlers(const std::u16string& text)
+{
+    test::WindowOverFake fake;
+    fake.LoadAndClearLog();
+    fake.platform.clipboard = text;
+    fake.platform.inputBoxAnswer = text;
+    const bool empty = OracleTrim(text).empty();
+
+    for (const LookupService& service : kLookupServices) {
+        fake.platform.launches.clear();
+        fake.window.MenuItem_Click(service.item);
+        if (service.refusesEmptyText && empty) {
+            FUZZ_CHECK(fake.platform.launches.empty(), "the dictionary opens nothing for an empty text");
+            continue;
+        }
+        FUZZ_CHECK(fake.platform.launches.size() == 1, "a look-up opens one address");
+        CheckLaunch(fake.platform.launches[0], Narrow(BuildLookupAddress(service, text)));
+    }
+
+    // The double click on the tray icon and the typed-in look-up end in the dictionary's address too.
+    const auto checkDictionaryRoad = [&](auto run) {
+        fake.platform.launches.clear();
+        run();
+        if (empty) {
+            FUZZ_CHECK(fake.platform.launches.empty(), "an empty text opens no dictionary look-up");
+            return;
+        }
+        FUZZ_CHECK(fake.platform.launches.size() == 1, "a dictionary look-up opens one address");
+        CheckLaunch(fake.platform.launches[0], Narrow(BuildLookupAddress(kDictionaryService, text)));
+    };
+    checkDictionaryRoad([&] { fake.window.DispatchTrayEvent(515); });
+    checkDictionaryRoad([&] { fake.window.MenuItem_Click(MenuItem::mnuManualLookup); });
+}
+
+} // namespace
+} // namespace vorda::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    using namespace vorda;
+    using namespace vorda::fuzz;
+    const std::u16string text = Utf16FromBytes(bytes, size);
+
+    const std::u16string prepared = PrepareLookupText(text);
+    CheckPreparedText(text, prepared);
+    CheckAddresses(text, prepared);
+    CheckHandlers(text);
+    return 0;
+}

@@ -1,0 +1,186 @@
+// The clipboard poll driven over the fake with fuzzed clipboard texts, one tick after another, some
+// of them failing to read the clipboard. The input: one byte for the narrow code page (even: one byte
+// per character, Windows-1252; odd: up to four, UTF-8), then the clipboard text of each tick in
+// UTF-16LE, ticks separated by U+FFFF; a tick whose text is U+FFFE alone cannot read the clipboard.
+// After each tick:
+// - a failed read changed nothing: captions, enabled states and the last tray request are as before;
+// - otherwise the nine captions are their prefix + the quoted text (or the no-text captions), all nine
+//   enabled (or disabled), and one modify request went out whose record is 88 bytes with its fixed
+//   fields unchanged, the right icon, and a tooltip field that holds a NUL: exactly the visible text,
+//   a NUL and spaces when each character takes one byte; whole characters only when they take more.
+
+#include "FuzzSupport.h"
+#include "Oracles.h"
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+namespace vorda::fuzz {
+namespace {
+
+using test::UInt32At;
+
+struct PollCaption {
+    MenuItem item;
+    std::u16string_view textPrefix;
+    std::u16string_view noTextCaption;
+};
+
+constexpr std::array<PollCaption, 9> kPollCaptions{{
+    {MenuItem::mnuLookup, u"&Dictionary look up '", u"&Dictionary look up [No Text in clipboard]"},
+    {MenuItem::mnuThesaurus, u"&Thesaurus look up '", u"&Thesaurus look up [No Text in clipboard]"},
+    {MenuItem::mnuSearch, u"&Google search for '", u"&Search for [No Text in clipboard]"},
+    {MenuItem::mnuSpellCheck, u"S&pell Check '", u"S&pell Check  [No Text in clipboard]"},
+    {MenuItem::mnuAnagram, u"&Anagram look up '", u"&Anagram look up [No Text in clipboard]"},
+    {MenuItem::mnuEncyclopedia, u"&Encyclopedia look up '", u"&Encyclopedia look up [No Text in clipboard]"},
+    {MenuItem::mnuHomophone, u"&Homophone look up '", u"&Homophone look up [No Text in clipboard]"},
+    {MenuItem::mnuQuotes, u"&Quotes containing '", u"&Quotes containing [No Text in clipboard]"},
+    {MenuItem::mnuRyhme, u"&Ryhming with '", u"&Ryhming with [No Text in clipboard]"},
+}};
+
+constexpr std::u16string_view kTextTipPrefix = u"Vorda Dictionary. Look up '";
+constexpr std::u16string_view kNoTextTip = u"Vorda Dictionary - No text in clipboard";
+constexpr std::size_t kTipOffset = 24;
+constexpr std::size_t kTipBytes = 64;
+constexpr char16_t kTickSeparator = 0xFFFF;
+constexpr std::u16string_view kCannotRead = u"\uFFFE";
+
+// A code page whose characters take up to four bytes, so that the 64-byte field can overflow.
+std::string Utf8CodePage(std::u16string_view text) { return OracleUtf8(text); }
+
+bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The tooltip field for a stored text: the 64-unit field (text, then spaces) converted character by
+// character, a pair as one; a character whose bytes would not fit is left out with all after it, the
+// rest is spaces, and the last byte becomes a NUL if no NUL made it in.
+std::string ExpectedTipField(test::FakePlatform& platform, std::u16string_view text)
+{
+    std::u16string field(text.substr(0, kTipBytes));
+    field.resize(kTipBytes, u' ');
+    std::string bytes;
+    for (std::size_t i = 0; i < field.size();) {
+        const std::size_t units = IsHigh(field[i]) && i + 1 < field.size() && IsLow(field[i + 1]) ? 2 : 1;
+        const std::string narrow = platform.ToAnsi(std::u16string_view(field).substr(i, units));
+        if (bytes.size() + narrow.size() > kTipBytes) {
+            break;
+        }
+        bytes += narrow;
+        i += units;
+    }
+    bytes.resize(kTipBytes, ' ');
+    if (bytes.find('\0') == std::string::npos) {
+        bytes.back() = '\0';
+    }
+    return bytes;
+}
+
+struct Snapshot {
+    std::map<MenuItem, std::u16string> captions;
+    std::map<MenuItem, bool> enabled;
+    std::optional<test::TrayRequest> lastRequest;
+    std::uint64_t requestCount;
+
+    explicit Snapshot(const test::FakePlatform& platform)
+        : captions(platform.captions), enabled(platform.enabled), lastRequest(platform.lastTrayRequest),
+          requestCount(platform.trayRequestCount)
+    {
+    }
+};
+
+void CheckUnchanged(const Snapshot& before, const test::FakePlatform& platform)
+{
+    FUZZ_CHECK(platform.captions == before.captions && platform.enabled == before.enabled,
+               "a clipboard that cannot be read changes no caption and no enabled state");
+    FUZZ_CHECK(platform.trayRequestCount == before.requestCount, "a failed read sends no tray request");
+    FUZZ_CHECK(before.lastRequest.has_value() == platform.lastTrayRequest.has_value() &&
+                   (!before.lastRequest || before.lastRequest->bytes == platform.lastTrayRequest->bytes),
+               "a failed read leaves the tray record as it was");
+}
+
+void CheckTick(const Snapshot& before, test::FakePlatform& platform, std::u16string_view clipboard,
+               bool oneBytePerCharacter)
+{
+    const std::u16string_view text = OracleTrim(clipboard);
+    const bool hasText = !text.empty();
+    const std::u16string quoted = OracleQuote(text);
+
+    for (const auto& entry : kPollCaptions) {
+        const std::u16string expected =
+            hasText ? std::u16string(entry.textPrefix) + quoted : std::u16string(entry.noTextCaption);
+        FUZZ_CHECK(platform.captions.at(entry.item) == expected,
+                   "each caption is its prefix + the quoted text, or its no-text caption");
+        FUZZ_CHECK(platform.enabled.at(entry.item) == hasText, "the nine items are enabled exactly when there is text");
+    }
+    for (const auto& [item, caption] : platform.captions) {
+        const bool pollItem = std::any_of(kPollCaptions.begin(), kPollCaptions.end(),
+                                          [item = item](const PollCaption& entry) { return entry.item == item; });
+        FUZZ_CHECK(pollItem || caption == before.captions.at(item), "the poll touches no other menu item");
+    }
+
+    FUZZ_CHECK(platform.trayRequestCount == before.requestCount + 1 && platform.lastTrayRequest,
+               "every tick that reads the clipboard sends one request");
+    const test::TrayRequest& request = *platform.lastTrayRequest;
+    const TrayRecordBytes& bytes = request.bytes;
+    FUZZ_CHECK(request.message == 1, "the tick's request is a modify request");
+    FUZZ_CHECK(bytes.size() == 88 && UInt32At(bytes, 0) == 88, "the record is 88 bytes and says so");
+    FUZZ_CHECK(UInt32At(bytes, 4) == test::kWindowHandle && UInt32At(bytes, 8) == 1 && UInt32At(bytes, 12) == 7 &&
+                   UInt32At(bytes, 16) == 512,
+               "hWnd, uID, uFlags and uCallbackMessage keep their start-up values");
+    FUZZ_CHECK(UInt32At(bytes, 20) == (hasText ? test::kTextIcon : test::kNoTextIcon),
+               "the icon is the text icon exactly when there is text");
+
+    const std::string field(bytes.begin() + kTipOffset, bytes.end());
+    FUZZ_CHECK(field.find('\0') != std::string::npos, "the tooltip field holds a NUL");
+    const std::u16string visible = hasText ? std::u16string(kTextTipPrefix) + quoted : std::u16string(kNoTextTip);
+    const std::string expected = ExpectedTipField(platform, visible + u'\0');
+    FUZZ_CHECK(field == expected, "the tooltip field is the visible text, a NUL and spaces, whole characters only");
+    if (oneBytePerCharacter) {
+        std::string plain = platform.ToAnsi(visible) + '\0';
+        plain.resize(kTipBytes, ' ');
+        FUZZ_CHECK(field == plain, "with one byte per character the field is the whole text, a NUL and spaces");
+    }
+}
+
+} // namespace
+} // namespace vorda::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    using namespace vorda;
+    using namespace vorda::fuzz;
+    if (size == 0) {
+        return 0;
+    }
+    test::WindowOverFake fake;
+    const bool oneBytePerCharacter = bytes[0] % 2 == 0;
+    if (!oneBytePerCharacter) {
+        fake.platform.toAnsi = Utf8CodePage;
+    }
+    fake.LoadAndClearLog();
+    fake.platform.recording = false;
+
+    const std::u16string ticks = Utf16FromBytes(bytes + 1, size - 1);
+    std::size_t start = 0;
+    while (start <= ticks.size()) {
+        const std::size_t end = std::min(ticks.find(kTickSeparator, start), ticks.size());
+        const std::u16string_view clipboard = std::u16string_view(ticks).substr(start, end - start);
+        start = end + 1;
+
+        const Snapshot before(fake.platform);
+        if (clipboard == kCannotRead) {
+            fake.platform.clipboard.reset();
+            fake.window.tmrCheckClipboard_Timer();
+            CheckUnchanged(before, fake.platform);
+            continue;
+        }
+        fake.platform.clipboard = std::u16string(clipboard);
+        fake.window.tmrCheckClipboard_Timer();
+        CheckTick(before, fake.platform, clipboard, oneBytePerCharacter);
+    }
+    return 0;
+}
