@@ -206,8 +206,11 @@ void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& 
     }
 
     s.tray = std::make_unique<QSystemTrayIcon>();
-    QObject::connect(s.tray.get(), &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+    // Handled from the event loop, not inside the activation: the popup waits for the user, and a
+    // StatusNotifierItem host is owed its answer at once.
+    QObject::connect(s.tray.get(), &QSystemTrayIcon::activated, s.tray.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); },
+                     Qt::QueuedConnection);
 
     // The window is closed from outside at the end of the session and on a termination signal.
     auto* application = qApp;
