@@ -33,6 +33,8 @@ std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()};
 std::u16string FromWide(std::wstring_view text) { return {text.begin(), text.end()}; }
 std::string Narrow(std::string_view text) { return std::string(text); } // NUL-terminated copy
 
+UINT EnabledFlag(bool enabled) { return enabled ? UINT{MF_ENABLED} : UINT{MF_GRAYED}; }
+
 HKEY KeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
 std::uint32_t HandleValue(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
 
@@ -150,6 +152,7 @@ Win32Platform::Win32Platform() : state_(std::make_unique<State>())
 
 Win32Platform::~Win32Platform()
 {
+    state_->events = nullptr; // the program's window object is already gone
     if (state_->window) {
         DestroyWindow(state_->window);
     }
@@ -192,7 +195,7 @@ void Win32Platform::CreateMainWindow(const WindowDefinition& window, WindowEvent
             topCaption = Wide(item.caption);
             continue;
         }
-        const UINT flags = item.IsSeparator() ? MF_SEPARATOR : (MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED));
+        const UINT flags = item.IsSeparator() ? UINT{MF_SEPARATOR} : (UINT{MF_STRING} | EnabledFlag(item.enabled));
         const std::wstring caption = Wide(item.caption);
         AppendMenuW(s.popup, flags, s.CommandOf(item.item), item.IsSeparator() ? nullptr : caption.c_str());
     }
@@ -291,7 +294,7 @@ void Win32Platform::SetMenuCaption(MenuItem item, std::u16string_view caption)
 
 void Win32Platform::SetMenuEnabled(MenuItem item, bool enabled)
 {
-    EnableMenuItem(state_->popup, state_->CommandOf(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(state_->popup, state_->CommandOf(item), UINT{MF_BYCOMMAND} | EnabledFlag(enabled));
 }
 
 std::optional<MenuItem> Win32Platform::ShowPopupMenu()

@@ -25,7 +25,7 @@ done
 
 # The version block: fixed numbers 1.0.0.0, U.S. English with the Unicode code page, and its texts.
 wrestool -x --raw --type=16 --name=1 "$exe" -o "$work/version.bin" || fail "no version block"
-hex=$(xxd -p "$work/version.bin" | tr -d '\n')
+hex=$(od -An -tx1 -v "$work/version.bin" | tr -d ' \n')
 # VS_FIXEDFILEINFO: signature, structure version, file version 1.0 0.0, product version 1.0 0.0
 grep -q 'bd04effe''00000100''00000100''00000000''00000100''00000000' <<<"$hex" || fail "fixed version numbers are not 1.0.0.0"
 texts=$(iconv -c -f UTF-16LE -t UTF-8 "$work/version.bin" | tr -c '[:print:]' '\n' | grep -v '^$' || true)

@@ -99,7 +99,17 @@ scenario_typed_lookup() {
     program_start
     icon=$(icon_wait)
 
-    step "\"Look up...\" (access key L) asks for a word"
+    step "\"Look up...\" (access key L) asks for a word; Escape cancels and opens nothing"
+    popup_open "$icon" >/dev/null
+    desk_key l
+    popup_wait_closed
+    box=$(box_wait)
+    desk_type "cancelled"
+    desk_key Escape
+    desk_wait_window_gone "$box" 10 || fail "the input box stayed open after Escape"
+    browser_count_stays 0 2
+
+    step "each time the box starts empty"
     popup_open "$icon" >/dev/null
     desk_key l
     popup_wait_closed
@@ -111,6 +121,23 @@ scenario_typed_lookup() {
     desk_key Return
     desk_wait_window_gone "$box" 10 || fail "the input box stayed open after Enter"
     desk_wait_browser_line "$expected" 20 || fail "no dictionary look-up of the typed text"
+    browser_count_stays 1 2
+}
+
+scenario_home_site() {
+    local expected icon
+    expected=$(home_site_address)
+    desk_clip_image # the link does not need text on the clipboard
+    program_start
+    icon=$(icon_wait)
+
+    step "\"Go to Vorda web site...\" (no access key: three steps up from the bottom) opens $expected"
+    popup_open "$icon" >/dev/null
+    desk_key Up Up Up Return
+    popup_wait_closed
+    # Wine's winebrowser hands on an address with an empty path with its path "/", the same address.
+    desk_poll 20 browser_opened_one_of "$expected" "$expected/" ||
+        fail "the maker's site was not opened; the browser got: $(tr '\n' ' ' <"$DESK_BROWSER_LOG")"
     browser_count_stays 1 2
 }
 

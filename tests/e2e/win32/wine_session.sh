@@ -131,7 +131,23 @@ encode_text() {
     echo "$out"
 }
 
+# The maker's site, from the same header.
+home_site_address() {
+    local address
+    address=$(sed -n 's/.*kHomeSiteAddress = u"\([^"]*\)".*/\1/p' "$SOURCE_DIR/src/lookup/LookupService.h")
+    [[ -n "$address" ]] || fail "no kHomeSiteAddress in src/lookup/LookupService.h"
+    echo "$address"
+}
+
 lookup_address() { echo "$(lookup_base "$1")$(encode_text "$2")"; }
+
+browser_opened_one_of() {
+    local address
+    for address in "$@"; do
+        grep -qxF -- "$address" "$DESK_BROWSER_LOG" && return 0
+    done
+    return 1
+}
 
 # Succeeds when the browser got exactly COUNT addresses in all; waits a little for late ones first.
 browser_count_stays() {
