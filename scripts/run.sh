@@ -61,7 +61,7 @@ xdotool mousemove 20 700 mousemove $((x + width / 2 - 2)) $((y + height / 2)) mo
 tooltip_shown() {
     local id
     for id in $(xwininfo -root -children | awk '/\("vorda-dictionary" "vorda-dictionary"\)/ && $(NF - 1) ~ /^[0-9]+x[0-9][0-9]?\+/ { print $1 }'); do
-        xwininfo -id "$id" | grep -q IsViewable && return 0
+        desk_window_is_viewable "$id" && return 0
     done
     return 1
 }

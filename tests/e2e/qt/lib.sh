@@ -114,14 +114,14 @@ qt_program_windows() {
     local id x y width height
     xwininfo -root -children 2>/dev/null | awk '/\("vorda-dictionary" "vorda-dictionary"\)/ { print $1 }' |
         while read -r id; do
-            xwininfo -id "$id" 2>/dev/null | grep -q IsViewable || continue
+            desk_window_is_viewable "$id" || continue
             read -r x y width height < <(desk_window_geometry "$id") || continue
             echo "$id $width $height"
         done
 }
 # The popup holds seventeen items; the tooltip is one line.
-qt_popup_window() { qt_program_windows | awk '$3 > 150 { print $1; exit }'; }
-qt_tooltip_window() { qt_program_windows | awk '$3 < 40 && $2 > 40 { print $1; exit }'; }
+qt_popup_window() { qt_program_windows | awk '$3 > 150 && !found { print $1; found = 1 }'; }
+qt_tooltip_window() { qt_program_windows | awk '$3 < 40 && $2 > 40 && !found { print $1; found = 1 }'; }
 qt_tooltip_is_shown() { [[ -n "$(qt_tooltip_window)" ]]; }
 qt_popup_is_open() { [[ -n "$(qt_popup_window)" ]]; }
 qt_popup_is_closed() { [[ -z "$(qt_popup_window)" ]]; }
@@ -136,7 +136,7 @@ qt_wait_popup_closed() { desk_poll 5 qt_popup_is_closed || fail "the popup is st
 
 # box=$(qt_wait_box) || fail ...: prints the id of the box titled "Vorda Dictionary".
 qt_wait_box() { desk_wait_window "Vorda Dictionary" 5; }
-qt_window_is_gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+qt_window_is_gone() { ! desk_window_is_viewable "$1"; }
 qt_wait_window_gone() { desk_poll 5 qt_window_is_gone "$1" || fail "window $1 is still shown"; }
 
 # --- The two icons -----------------------------------------------------------------------------

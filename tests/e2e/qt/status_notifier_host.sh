@@ -16,8 +16,10 @@ export DBUS_SESSION_BUS_ADDRESS
 "$VORDA_SNI_WATCHER" >"$DESK_DIR/items" 2>"$DESK_DIR/watcher.log" &
 desk_track_pid $!
 bus_has_owner() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'
+    local answer
+    answer=$(dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null)
+    [[ "$answer" == *"boolean true"* ]]
 }
 desk_poll 10 bus_has_owner org.kde.StatusNotifierWatcher || fail "the watcher did not take its name"
 
@@ -34,8 +36,9 @@ desk_poll 5 test -f "$QT_ENTRY" || fail "no autostart entry after start"
 step "the tooltip follows the clipboard"
 desk_clip_text "  tide pool "
 tooltip_quotes_text() {
-    item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:ToolTip 2>/dev/null |
-        grep -qF "Vorda Dictionary. Look up 'tide pool'"
+    local tooltip
+    tooltip=$(item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:ToolTip 2>/dev/null)
+    [[ "$tooltip" == *"Vorda Dictionary. Look up 'tide pool'"* ]]
 }
 desk_poll 5 tooltip_quotes_text || fail "the item's tooltip does not quote the clipboard"
 

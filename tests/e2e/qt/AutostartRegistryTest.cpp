@@ -1,0 +1,234 @@
+// The Linux program's registry store over a real, temporary XDG autostart folder, beyond what the
+// end-to-end tests reach: refused keys and handles, names, escaping in the Exec line, and the
+// Windows-1252 bytes the program hands over.
+
+#include "autostart/AutoStart.h"
+#include "autostart/RegistryValue.h"
+#include "platform/qt/AutostartRegistry.h"
+#include "platform/qt/Windows1252.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace vorda::qt {
+namespace {
+
+namespace fs = std::filesystem;
+using Registry = AutostartRegistry;
+
+constexpr auto kText = static_cast<std::uint32_t>(REG_SZ);
+constexpr auto kNumber = static_cast<std::uint32_t>(REG_DWORD);
+constexpr std::string_view kRunKeyNarrow = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::span<const std::uint8_t> Bytes(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::string Contents(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+class AutostartRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vorda-registry.XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        folder_ = root_ / "first" / "autostart";
+        fs::create_directories(folder_);
+        const std::string dirs = (root_ / "first").string() + ":" + (root_ / "second").string();
+        ::setenv("XDG_CONFIG_DIRS", dirs.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("XDG_CONFIG_DIRS");
+        std::error_code ignored;
+        fs::permissions(folder_, fs::perms::owner_all, ignored);
+        fs::remove_all(root_, ignored);
+    }
+
+    RegistryKey OpenRunKey()
+    {
+        RegistryKey key = 0;
+        EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, kRunKeyNarrow, key), Registry::kSuccess);
+        EXPECT_NE(key, 0U);
+        return key;
+    }
+
+    fs::path root_;
+    fs::path folder_;
+    Registry registry_;
+};
+
+TEST_F(AutostartRegistryTest, RunKeyIsTheFirstSystemConfigFolder)
+{
+    EXPECT_EQ(Registry::SystemAutostartFolder(), folder_.string());
+    ::setenv("XDG_CONFIG_DIRS", "/somewhere/xdg/:/else", 1);
+    EXPECT_EQ(Registry::SystemAutostartFolder(), "/somewhere/xdg/autostart");
+    ::setenv("XDG_CONFIG_DIRS", "", 1);
+    EXPECT_EQ(Registry::SystemAutostartFolder(), "/etc/xdg/autostart");
+    ::unsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(Registry::SystemAutostartFolder(), "/etc/xdg/autostart");
+}
+
+TEST_F(AutostartRegistryTest, SettingAValueWritesAWholeDesktopEntry)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::string data = std::string("\"/opt/vorda/vorda-dictionary\"") + '\0';
+    EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kText, Bytes(data)), Registry::kSuccess);
+    EXPECT_EQ(registry_.Close(key), Registry::kSuccess);
+
+    const fs::path entry = folder_ / "VordaDictionary.desktop";
+    EXPECT_EQ(Contents(entry), "[Desktop Entry]\n"
+                               "Type=Application\n"
+                               "Name=Vorda Dictionary\n"
+                               "Exec=\"/opt/vorda/vorda-dictionary\"\n"
+                               "Icon=vorda-dictionary\n"
+                               "Terminal=false\n");
+    EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "a temporary file was left";
+}
+
+TEST_F(AutostartRegistryTest, SettingAgainReplacesTheEntry)
+{
+    const RegistryKey key = OpenRunKey();
+    registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("\"/old/vorda-dictionary\"") + '\0'));
+    registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("\"/new/vorda-dictionary\"") + '\0'));
+    const std::string contents = Contents(folder_ / "VordaDictionary.desktop");
+    EXPECT_NE(contents.find("Exec=\"/new/vorda-dictionary\"\n"), std::string::npos);
+    EXPECT_EQ(contents.find("/old/"), std::string::npos);
+}
+
+TEST_F(AutostartRegistryTest, ExecLineEscapesWhatDesktopEntriesReserve)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::string data = std::string("\"/opt/my apps/$HOME/100%/a\\b\"") + '\0';
+    registry_.SetValue(key, "VordaDictionary", kText, Bytes(data));
+    // Inside the quotes: $ and \ take a backslash; then every backslash is doubled and % doubled.
+    EXPECT_NE(Contents(folder_ / "VordaDictionary.desktop").find("Exec=\"/opt/my apps/\\\\$HOME/100%%/a\\\\\\\\b\"\n"),
+              std::string::npos)
+        << Contents(folder_ / "VordaDictionary.desktop");
+}
+
+TEST_F(AutostartRegistryTest, Windows1252TextBecomesUtf8)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::string data = std::string("\"/home/Andr\xE9/vorda-dictionary\"") + '\0';
+    registry_.SetValue(key, "Vorda\xE9", kText, Bytes(data));
+    EXPECT_NE(Contents(folder_ / "Vorda\xC3\xA9.desktop").find("Exec=\"/home/Andr\xC3\xA9/vorda-dictionary\"\n"),
+              std::string::npos);
+}
+
+TEST_F(AutostartRegistryTest, TheTextEndsAtItsNul)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::string data = std::string("\"/a/vorda-dictionary\"") + '\0' + "rest";
+    registry_.SetValue(key, "VordaDictionary", kText, Bytes(data));
+    EXPECT_NE(Contents(folder_ / "VordaDictionary.desktop").find("Exec=\"/a/vorda-dictionary\"\nIcon"), std::string::npos);
+}
+
+TEST_F(AutostartRegistryTest, DeletingRemovesTheEntryAndAMissingOneIsNotFound)
+{
+    const RegistryKey key = OpenRunKey();
+    registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("\"/a/b\"") + '\0'));
+    EXPECT_EQ(registry_.DeleteValue(key, "VordaDictionary"), Registry::kSuccess);
+    EXPECT_FALSE(fs::exists(folder_ / "VordaDictionary.desktop"));
+    EXPECT_EQ(registry_.DeleteValue(key, "VordaDictionary"), Registry::kFileNotFound);
+}
+
+TEST_F(AutostartRegistryTest, KeyNamesIgnoreLetterCase)
+{
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\microsoft\\windows\\currentversion\\run", key),
+              Registry::kSuccess);
+    EXPECT_NE(key, 0U);
+}
+
+TEST_F(AutostartRegistryTest, OtherRootsAndKeysAreRefused)
+{
+    RegistryKey key = 0;
+    EXPECT_NE(registry_.Open(0x80000001, kRunKeyNarrow, key), Registry::kSuccess); // HKEY_CURRENT_USER
+    EXPECT_NE(registry_.Open(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", key),
+              Registry::kSuccess);
+    EXPECT_NE(registry_.Open(HKEY_LOCAL_MACHINE, "", key), Registry::kSuccess);
+    EXPECT_EQ(key, 0U);
+}
+
+TEST_F(AutostartRegistryTest, AMissingFolderGivesNoHandle)
+{
+    fs::remove_all(folder_);
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, kRunKeyNarrow, key), Registry::kFileNotFound);
+    EXPECT_EQ(key, 0U);
+    EXPECT_FALSE(fs::exists(folder_)) << "the folder must not be created";
+}
+
+TEST_F(AutostartRegistryTest, AFolderThisUserCannotWriteGivesNoHandle)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "the superuser may write anywhere; the end-to-end test runs the program as nobody";
+    }
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, kRunKeyNarrow, key), Registry::kAccessDenied);
+    EXPECT_EQ(key, 0U);
+}
+
+TEST_F(AutostartRegistryTest, EveryOperationOnHandleZeroIsRefusedWithoutEffect)
+{
+    const std::string data = std::string("\"/a/b\"") + '\0';
+    EXPECT_EQ(registry_.SetValue(0, "VordaDictionary", kText, Bytes(data)), Registry::kInvalidHandle);
+    EXPECT_EQ(registry_.DeleteValue(0, "VordaDictionary"), Registry::kInvalidHandle);
+    EXPECT_EQ(registry_.Close(0), Registry::kInvalidHandle);
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+TEST_F(AutostartRegistryTest, AClosedOrUnknownHandleIsRefused)
+{
+    const RegistryKey key = OpenRunKey();
+    EXPECT_EQ(registry_.Close(key), Registry::kSuccess);
+    EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("x") + '\0')), Registry::kInvalidHandle);
+    EXPECT_EQ(registry_.Close(key), Registry::kInvalidHandle);
+    EXPECT_EQ(registry_.SetValue(key + 100, "VordaDictionary", kText, Bytes(std::string("x") + '\0')),
+              Registry::kInvalidHandle);
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+TEST_F(AutostartRegistryTest, NamesThatAreNoFileNamesAndNonTextTypesAreRefused)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::string data = std::string("\"/a/b\"") + '\0';
+    for (const std::string_view name : {std::string_view(""), std::string_view("."), std::string_view(".."),
+                                        std::string_view("a/b"), std::string_view("a\0b", 3)}) {
+        EXPECT_EQ(registry_.SetValue(key, name, kText, Bytes(data)), Registry::kInvalidParameter);
+        EXPECT_EQ(registry_.DeleteValue(key, name), Registry::kInvalidParameter);
+    }
+    const std::uint8_t number[4] = {1, 0, 0, 0};
+    EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kNumber, number), Registry::kInvalidParameter);
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+TEST(Windows1252Test, ReadsTheCodePageBackIncludingItsUndefinedBytes)
+{
+    EXPECT_EQ(FromWindows1252("Az \x80\x81\x8D\x9F\xA0\xE9\xFF"),
+              std::u16string(u"Az \u20AC\u0081\u008D\u0178\u00A0\u00E9\u00FF"));
+    EXPECT_EQ(Windows1252ToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+} // namespace
+} // namespace vorda::qt
