@@ -200,6 +200,19 @@ scenario_close_from_outside() {
     run_value_is "\"$PROGRAM_PATH\"" || fail "the auto-start value changed on a close from outside: '$(run_value)'"
 }
 
+scenario_drive_root() {
+    step "a copy under another name in the root of drive C: the value names C:\\Dictionary.exe"
+    cp "$PROGRAM_UNIX_PATH" "$WINEPREFIX/drive_c/Renamed Dictionary.exe"
+    run_value_delete
+    desk_clip_text "root"
+    program_start 'C:\Renamed Dictionary.exe'
+    icon_wait >/dev/null
+    desk_poll 20 run_value_is '"C:\Dictionary.exe"' || fail "auto-start value is '$(run_value)', expected '\"C:\\Dictionary.exe\"'"
+    wine taskkill /im "Renamed Dictionary.exe" >>"$DESK_DIR/taskkill.log" 2>&1 || fail "taskkill could not ask the program to close"
+    program_wait_end 20
+    rm -f "$WINEPREFIX/drive_c/Renamed Dictionary.exe"
+}
+
 if ! declare -F "scenario_$scenario" >/dev/null; then
     fail "no scenario named '$scenario'"
 fi

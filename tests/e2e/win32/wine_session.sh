@@ -35,8 +35,9 @@ wine_session_begin() {
     desk_on_cleanup "wineserver -k"
 }
 
+# program_start [WINDOWS_PATH]: the installed Dictionary.exe unless another copy is named.
 program_start() {
-    wine "$PROGRAM_PATH" >>"$DESK_DIR/program.log" 2>&1 &
+    wine "${1:-$PROGRAM_PATH}" >>"$DESK_DIR/program.log" 2>&1 &
     PROGRAM_PID=$!
     desk_track_pid "$PROGRAM_PID"
 }
