@@ -1,6 +1,7 @@
 #include "platform/qt/QtPlatform.h"
 
 #include "platform/qt/AutostartRegistry.h"
+#include "platform/qt/Boxes.h"
 #include "platform/qt/TerminationSignals.h"
 #include "platform/qt/Windows1252.h"
 #include "platform/qt/X11ClipboardReader.h"
@@ -9,14 +10,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QCursor>
 #include <QIcon>
 #include <QImageReader>
-#include <QInputDialog>
-#include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -30,7 +27,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <vector>
 
 namespace vorda::qt {
 namespace {
@@ -64,14 +60,11 @@ QIcon LoadIcon(const QString& path)
 {
     QIcon icon;
     QImageReader reader(path);
-    const int count = std::max(reader.imageCount(), 1);
-    for (int i = 0; i < count; ++i) {
-        if (reader.jumpToImage(i) || i == 0) {
-            if (const QImage image = reader.read(); !image.isNull()) {
-                icon.addPixmap(QPixmap::fromImage(image));
-            }
+    do {
+        if (const QImage image = reader.read(); !image.isNull()) {
+            icon.addPixmap(QPixmap::fromImage(image));
         }
-    }
+    } while (reader.jumpToNextImage());
     return icon;
 }
 
@@ -88,62 +81,6 @@ QString RecordTooltip(const TrayRecordBytes& record)
     const std::string_view field(tip, kTrayRecordSize - 24);
     return ToQString(FromWindows1252(field.substr(0, field.find('\0'))));
 }
-
-// The message box's style bits: buttons in the low four, icon in the next four, default button above.
-struct BoxButton {
-    QMessageBox::StandardButton button;
-    int id; // what the box returns for it
-};
-
-std::vector<BoxButton> BoxButtons(unsigned style)
-{
-    using B = QMessageBox;
-    switch (style & 0xFU) {
-    case 1: return {{B::Ok, 1}, {B::Cancel, 2}};
-    case 2: return {{B::Abort, 3}, {B::Retry, 4}, {B::Ignore, 5}};
-    case 3: return {{B::Yes, 6}, {B::No, 7}, {B::Cancel, 2}};
-    case 4: return {{B::Yes, 6}, {B::No, 7}};
-    case 5: return {{B::Retry, 4}, {B::Cancel, 2}};
-    default: return {{B::Ok, 1}};
-    }
-}
-
-QMessageBox::Icon BoxIcon(unsigned style)
-{
-    switch (style & 0xF0U) {
-    case 0x10: return QMessageBox::Critical;
-    case 0x20: return QMessageBox::Question;
-    case 0x30: return QMessageBox::Warning;
-    case 0x40: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
-    }
-}
-
-// A box without a Cancel or a lone OK cannot be dismissed without an answer, as on Windows.
-class AnswerBox final : public QMessageBox {
-public:
-    explicit AnswerBox(bool dismissable) : dismissable_(dismissable) {}
-
-protected:
-    void closeEvent(QCloseEvent* event) override
-    {
-        if (dismissable_) {
-            QMessageBox::closeEvent(event);
-        } else {
-            event->ignore();
-        }
-    }
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (!dismissable_ && event->matches(QKeySequence::Cancel)) {
-            return;
-        }
-        QMessageBox::keyPressEvent(event);
-    }
-
-private:
-    bool dismissable_;
-};
 
 } // namespace
 
@@ -233,30 +170,24 @@ WindowHandle QtPlatform::MainWindowHandle()
     return kMainWindow;
 }
 
-IconHandle QtPlatform::MainWindowIcon()
-{
-    auto& icons = state_->icons;
-    if (!icons.contains(kTextIcon)) {
-        const QIcon icon = LoadIcon(QStringLiteral(":/icons/text.ico"));
-        if (icon.isNull()) {
-            throw PlatformError("the text icon cannot be loaded");
-        }
-        icons[kTextIcon] = icon;
-    }
-    return kTextIcon;
-}
+IconHandle QtPlatform::MainWindowIcon() { return KeepIcon(kTextIcon, QStringLiteral(":/icons/text.ico")); }
 
 IconHandle QtPlatform::LoadIconWindow(const IconWindowDefinition& /*window: never shown, only its icon counts*/)
 {
+    return KeepIcon(kNoTextIcon, QStringLiteral(":/icons/notext.ico"));
+}
+
+IconHandle QtPlatform::KeepIcon(IconHandle handle, const QString& path)
+{
     auto& icons = state_->icons;
-    if (!icons.contains(kNoTextIcon)) {
-        const QIcon icon = LoadIcon(QStringLiteral(":/icons/notext.ico"));
+    if (!icons.contains(handle)) {
+        const QIcon icon = LoadIcon(path);
         if (icon.isNull()) {
-            throw PlatformError("the no-text icon cannot be loaded");
+            throw PlatformError("an icon cannot be loaded");
         }
-        icons[kNoTextIcon] = icon;
+        icons[handle] = icon;
     }
-    return kNoTextIcon;
+    return handle;
 }
 
 std::int16_t QtPlatform::ScaleMode()
@@ -420,45 +351,13 @@ std::int32_t QtPlatform::RegCloseKey(RegistryKey key) { return state_->registry.
 
 int QtPlatform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
 {
-    const std::vector<BoxButton> buttons = BoxButtons(style);
-    const bool dismissable = buttons.size() == 1 || buttons.back().button == QMessageBox::Cancel;
-    AnswerBox box(dismissable);
-    box.setWindowTitle(ToQString(title));
-    box.setText(ToQString(prompt));
-    box.setIcon(BoxIcon(style));
-    for (const BoxButton& button : buttons) {
-        box.addButton(button.button);
-    }
-    const std::size_t defaultIndex = std::min<std::size_t>((style >> 8) & 0xFU, buttons.size() - 1);
-    box.setDefaultButton(buttons[defaultIndex].button);
-    if (dismissable) {
-        box.setEscapeButton(buttons.back().button);
-    }
-    box.show();
-    box.activateWindow(); // the program has no window of its own that could hold the focus
-    const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
-    for (const BoxButton& button : buttons) {
-        if (button.button == pressed) {
-            return button.id;
-        }
-    }
-    return buttons.back().id;
+    return ShowMessageBox(ToQString(prompt), style, ToQString(title));
 }
 
 std::u16string QtPlatform::InputBox(std::u16string_view prompt, std::u16string_view title,
                                     std::u16string_view initialText)
 {
-    QInputDialog box;
-    box.setInputMode(QInputDialog::TextInput);
-    box.setWindowTitle(ToQString(title));
-    box.setLabelText(ToQString(prompt));
-    box.setTextValue(ToQString(initialText));
-    box.show();
-    box.activateWindow();
-    if (box.exec() != QDialog::Accepted) {
-        return {};
-    }
-    return box.textValue().toStdU16String();
+    return AskForText(ToQString(prompt), ToQString(title), ToQString(initialText)).value_or(QString()).toStdU16String();
 }
 
 // --- The program ----------------------------------------------------------------------------------

@@ -11,7 +11,7 @@
 //     through Qt where there is no X display;
 //   - the browser launch through xdg-open, started detached;
 //   - the registry as the XDG autostart folder (AutostartRegistry);
-//   - the Yes/No box (QMessageBox) and the input box (QInputDialog);
+//   - the Yes/No box (QMessageBox) and the input box (QInputDialog), in Boxes;
 //   - the unload from outside: end of the session, SIGTERM, SIGHUP and SIGINT.
 // Leaves out:
 //   - mouse moves: the tray's events are handed over by number (WindowEvents::OnTrayEvent);
@@ -21,6 +21,8 @@
 #include "platform/Platform.h"
 
 #include <memory>
+
+class QString;
 
 namespace vorda::qt {
 
@@ -70,6 +72,8 @@ public:
     int RunEventLoop() override;
 
 private:
+    // Loads the icon behind `handle` on first use, then keeps it for the whole run.
+    IconHandle KeepIcon(IconHandle handle, const QString& path);
     void OnTrayActivated(int reason);
     [[noreturn]] void UnloadFromOutside();
 
