@@ -15,6 +15,7 @@
 #undef RegDeleteValue
 
 #include <cstring>
+#include <exception>
 #include <vector>
 
 namespace vorda {
@@ -37,8 +38,6 @@ UINT EnabledFlag(bool enabled) { return enabled ? UINT{MF_ENABLED} : UINT{MF_GRA
 
 HKEY KeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
 std::uint32_t HandleValue(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace
 
@@ -94,17 +93,9 @@ struct Win32Platform::State {
 
 namespace {
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Each case hands one message straight to the program.
+LRESULT HandleMessage(Win32Platform::State* state, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* state = reinterpret_cast<Win32Platform::State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!state || !state->events) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
     if (message == state->taskbarCreated && message != 0) {
         state->events->OnTrayHostRestarted();
         return 0;
@@ -139,6 +130,24 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PostQuitMessage(0);
         return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* state = reinterpret_cast<Win32Platform::State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!state || !state->events) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    try {
+        return HandleMessage(state, window, message, wParam, lParam);
+    } catch (const std::exception&) {
+        // An exception cannot unwind through the system's frames, and the program shows no errors.
+        return 0;
     }
 }
 
