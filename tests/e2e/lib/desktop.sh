@@ -103,7 +103,8 @@ desk_start_xvfb() {
         desk_fail "Xvfb did not report a display within 20 s (see $DESK_DIR/xvfb.log)"
         return 1
     fi
-    export DISPLAY=":$(head -n1 "$display_file")"
+    DISPLAY=":$(head -n1 "$display_file")"
+    export DISPLAY
     unset WAYLAND_DISPLAY XAUTHORITY
     if ! desk_poll 10 xwininfo -root >/dev/null 2>&1; then
         desk_fail "display $DISPLAY does not answer"

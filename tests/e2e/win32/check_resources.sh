@@ -30,8 +30,9 @@ hex=$(od -An -tx1 -v "$work/version.bin" | tr -d ' \n')
 grep -q 'bd04effe''00000100''00000100''00000000''00000100''00000000' <<<"$hex" || fail "fixed version numbers are not 1.0.0.0"
 texts=$(iconv -c -f UTF-16LE -t UTF-8 "$work/version.bin" | tr -c '[:print:]' '\n' | grep -v '^$' || true)
 expect_pair() {
-    grep -qx -- "$1" <<<"$texts" && [[ "$(grep -x -A1 -- "$1" <<<"$texts" | sed -n 2p)" == "$2" ]] ||
+    if [[ "$(grep -x -A1 -- "$1" <<<"$texts" | sed -n 2p)" != "$2" ]]; then
         fail "version block: $1 is not \"$2\""
+    fi
 }
 grep -qx 040904B0 <<<"$texts" || fail "version block: no string table 040904B0"
 expect_pair ProductName Dictionary

@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
 # A fresh 32-bit Wine prefix for this run, with Dictionary.exe installed in a folder whose path has
 # spaces:  prepare_prefix.sh WORK_DIR DICTIONARY_EXE
+# shellcheck source-path=SCRIPTDIR disable=SC2034 # WINE_WORK and SOURCE_DIR are read by wine_session.sh
 set -euo pipefail
 
 WINE_WORK=$1
 exe=$2
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../lib/desktop.sh
 source "$here/../lib/desktop.sh"
 mkdir -p "$WINE_WORK"
 WINE_WORK=$(cd "$WINE_WORK" && pwd)
 SOURCE_DIR=""
-# shellcheck source=wine_session.sh
 source "$here/wine_session.sh"
 
 [[ -f "$exe" ]] || fail "no Dictionary.exe at $exe"

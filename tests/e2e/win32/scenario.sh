@@ -2,15 +2,14 @@
 # One end-to-end scenario of Dictionary.exe under Wine, on its own private desktop:
 #   scenario.sh WORK_DIR SOURCE_DIR NAME
 # WORK_DIR holds the prefix that prepare_prefix.sh made; screenshots go to WORK_DIR/screenshots.
+# shellcheck source-path=SCRIPTDIR disable=SC2034,SC2119 # WINE_WORK and SOURCE_DIR are read by wine_session.sh
 set -euo pipefail
 
 WINE_WORK=$(cd "$1" && pwd)
 SOURCE_DIR=$2
 scenario=$3
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../lib/desktop.sh
 source "$here/../lib/desktop.sh"
-# shellcheck source=wine_session.sh
 source "$here/wine_session.sh"
 
 scenario_start() {

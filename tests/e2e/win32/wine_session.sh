@@ -28,7 +28,7 @@ step() { echo "-- $*"; }
 wine_session_begin() {
     local name=$1
     [[ -f "$PROGRAM_UNIX_PATH" ]] || fail "no prepared Wine prefix with Dictionary.exe at $WINEPREFIX"
-    rm -rf "$WINE_WORK/$name"
+    rm -rf "${WINE_WORK:?}/$name"
     mkdir -p "$SCREENSHOTS"
     desk_start "$WINE_WORK/$name" || fail "the private desktop did not start"
     # Every Windows process of the prefix, the program included, ends with its wineserver.
