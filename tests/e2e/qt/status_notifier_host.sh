@@ -4,6 +4,9 @@
 # popup at the pointer, and the item's tooltip follows the clipboard.
 source "$(dirname "$0")/lib.sh"
 : "${VORDA_SNI_WATCHER:?the stand-in watcher}"
+for tool in dbus-daemon dbus-send; do
+    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing (Debian package dbus-daemon)"; exit 77; }
+done
 qt_start_desktop
 
 step "a session bus with a watcher"
