@@ -84,6 +84,8 @@ int ShowMessageBox(const QString& prompt, unsigned style, const QString& title)
     box.setDefaultButton(buttons[defaultIndex].button);
     if (dismissable) {
         box.setEscapeButton(buttons.back().button);
+    } else {
+        box.setWindowFlag(Qt::WindowCloseButtonHint, false); // as Windows greys it out
     }
     box.show();
     box.activateWindow(); // the program has no window of its own that could hold the focus

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Exit asks whether to start with the session: No removes the autostart entry, Yes keeps it; either
-# way the icon leaves the tray and the program ends. The next start writes the entry again.
+# way the icon leaves the tray and the program ends. Escape is no answer. The next start writes the
+# entry again.
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 
@@ -23,6 +24,9 @@ written=$(stat -c %Y.%s "$QT_ENTRY")
 qt_open_popup
 desk_key x
 box=$(qt_wait_box) || fail "no box titled 'Vorda Dictionary'"
+desk_key Escape
+sleep "$QT_QUIET_SECONDS"
+desk_window_is_viewable "$box" || fail "Escape dismissed the question; it wants Yes or No"
 desk_key Return
 qt_wait_program_end 10
 desk_wait_no_icon 5 || fail "the icon stays in the tray after Exit"
