@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386
-    xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick
+    xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

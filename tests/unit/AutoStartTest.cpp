@@ -44,6 +44,8 @@ TEST_F(AutoStart, TextIsWrittenNarrowWithOneNulAndItsByteCount)
 
     EXPECT_EQ(fake.window.SetValueEx(key, u"Number", REG_SZ, std::int64_t{42}), 0);
     EXPECT_EQ(fake.platform.runKey.at("Number").data, Bytes(std::string("42\0", 3)));
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Fraction", REG_SZ, -2.25), 0);
+    EXPECT_EQ(fake.platform.runKey.at("Fraction").data, Bytes(std::string("-2.25\0", 6)));
 }
 
 struct DwordCase {
@@ -69,12 +71,16 @@ INSTANTIATE_TEST_SUITE_P(
                     DwordCase{std::int64_t{-2147483648LL}, {0x00, 0x00, 0x00, 0x80}},
                     DwordCase{2.5, {2, 0, 0, 0}}, DwordCase{3.5, {4, 0, 0, 0}}, DwordCase{-2.5, {0xFE, 0xFF, 0xFF, 0xFF}},
                     DwordCase{2.6, {3, 0, 0, 0}}, DwordCase{std::u16string(u" 300 "), {0x2C, 0x01, 0, 0}},
-                    DwordCase{std::u16string(u"1.5"), {2, 0, 0, 0}}));
+                    DwordCase{std::u16string(u"1.5"), {2, 0, 0, 0}}, DwordCase{std::u16string(u"2.5"), {2, 0, 0, 0}},
+                    DwordCase{std::u16string(u"2.50001"), {3, 0, 0, 0}}, DwordCase{std::u16string(u"-7.5"), {0xF8, 0xFF, 0xFF, 0xFF}},
+                    DwordCase{std::u16string(u"+.4"), {0, 0, 0, 0}}, DwordCase{std::u16string(u"2147483647.49"), {0xFF, 0xFF, 0xFF, 0x7F}}));
 
 TEST_F(AutoStart, ValuesThatCannotBeConvertedRaiseBeforeAnythingIsWritten)
 {
     const RegistryKey key = OpenRunKey();
     const std::vector<RegistryValue> bad{std::u16string(u"abc"), std::u16string(u""), std::u16string(u"12abc"),
+                                         std::u16string(u"."), std::u16string(u"-"), std::u16string(u"1.2.3"),
+                                         std::u16string(u"1e3"), std::u16string(u"2147483647.5"),
                                          std::int64_t{2147483648LL}, 2147483647.5, std::nan(""),
                                          std::u16string(u"\u0663")};
     for (const auto& value : bad) {
