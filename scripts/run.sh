@@ -37,14 +37,14 @@ fi
 set +e
 work=$PWD/build/native/run
 rm -rf "$work"
-# shellcheck source=../tests/e2e/lib/desktop.sh
+# shellcheck source-path=SCRIPTDIR source=../tests/e2e/lib/desktop.sh
 source tests/e2e/lib/desktop.sh
 desk_start "$work/desktop" || exit 1
 # The program registers itself to start with the session; here it does so in a folder of its own,
 # not in the machine's /etc/xdg/autostart.
 export XDG_CONFIG_DIRS=$work/xdg XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$XDG_CONFIG_DIRS/autostart"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset DBUS_SESSION_BUS_ADDRESS
 
 "$program" >"$work/program.log" 2>&1 &
@@ -68,9 +68,11 @@ tooltip_shown() {
 desk_poll 3 tooltip_shown || true
 screenshot=$work/tray.png
 read -r screen_width _ < <(xdpyinfo | awk '/dimensions:/ { split($2, size, "x"); print size[1], size[2] }')
-desk_screenshot "$work/tray-actual-size.png" "480x64+$((screen_width - 480))+0" &&
-    desk_convert "$work/tray-actual-size.png" -filter point -resize 200% "$screenshot" ||
-    { echo "cannot write the screenshot" >&2; exit 1; }
+if ! desk_screenshot "$work/tray-actual-size.png" "480x64+$((screen_width - 480))+0" ||
+    ! desk_convert "$work/tray-actual-size.png" -filter point -resize 200% "$screenshot"; then
+    echo "cannot write the screenshot" >&2
+    exit 1
+fi
 echo "Screenshot of the tray with the icon and its tooltip: $screenshot"
 echo "Autostart entry: $XDG_CONFIG_DIRS/autostart; addresses the program opens are listed in $DESK_BROWSER_LOG."
 

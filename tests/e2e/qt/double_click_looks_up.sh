@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A double click on the icon looks the clipboard's text up in the dictionary, once; a single click
 # does nothing.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 qt_start_program

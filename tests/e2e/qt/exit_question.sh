@@ -2,6 +2,7 @@
 # Exit asks whether to start with the session: No removes the autostart entry, Yes keeps it; either
 # way the icon leaves the tray and the program ends. Escape is no answer. The next start writes the
 # entry again.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034 # the QT_ variables are read by the test scripts
 # What the Linux program's end-to-end tests share, on top of tests/e2e/lib/desktop.sh: starting the
 # program on the private desktop with its own autostart folder, finding its popup, telling its two
 # icons apart, and the addresses it should open, computed from the look-up table in the sources.
@@ -11,7 +11,7 @@ set -uo pipefail
 : "${VORDA_SOURCE_DIR:?the source tree}"
 : "${VORDA_SCREENSHOT_DIR:?where screenshots go}"
 
-# shellcheck source=../lib/desktop.sh
+# shellcheck source-path=SCRIPTDIR source=../lib/desktop.sh
 source "$VORDA_SOURCE_DIR/tests/e2e/lib/desktop.sh"
 
 QT_RUN_PROGRAM="$VORDA_PROGRAM"   # the file started, which a test may copy elsewhere
@@ -53,7 +53,7 @@ qt_start_desktop() {
     mkdir -p "$QT_AUTOSTART"
     export XDG_CONFIG_DIRS="$DESK_DIR/xdg"
     export XDG_RUNTIME_DIR="$DESK_DIR/runtime"
-    mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$DESK_DIR/no-session-bus"
     mkdir -p "$VORDA_SCREENSHOT_DIR"
 }
@@ -82,9 +82,9 @@ qt_wait_program_end() {
 # xdotool's "mousemove --sync" waits some fifteen seconds when the pointer is already where it is
 # sent, so the pointer only moves when it is elsewhere.
 qt_move_to() {
-    local X Y SCREEN WINDOW
-    eval "$(xdotool getmouselocation --shell)"
-    if (($1 != X || $2 != Y)); then
+    local location
+    location=$(xdotool getmouselocation)
+    if [[ ! "$location" =~ x:([0-9]+)\ y:([0-9]+) ]] || (($1 != BASH_REMATCH[1] || $2 != BASH_REMATCH[2])); then
         xdotool mousemove --sync "$1" "$2"
     fi
 }
@@ -172,7 +172,7 @@ qt_encode() {
     for byte in $(printf '%s' "$text" | od -An -v -tx1); do
         case $byte in
             3[0-9] | 4[1-9a-f] | 5[0-9a] | 6[1-9a-f] | 7[0-9a] | 2d | 2e | 5f | 7e)
-                encoded+=$(printf "\\x$byte") ;;
+                encoded+=$(printf '%b' "\\x$byte") ;;
             *) encoded+="%${byte^^}" ;;
         esac
     done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A clipboard that holds a picture only holds no text: the red book shows, and neither a double
 # click nor a look-up item's access key opens anything; the typed-in look-up still works.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 qt_start_program

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A right click opens the popup at the icon; an item's access key runs its look-up; Escape and
 # Cancel open nothing.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 qt_start_program

@@ -2,6 +2,7 @@
 # A clipboard owner that stops answering does not freeze the program: the popup still opens at
 # once, the clipboard look-up opens nothing, the typed-in look-up works, and once the owner answers
 # again so does the clipboard.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 qt_start_program

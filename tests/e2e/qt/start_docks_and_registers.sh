@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Start: the icon docks in the tray and the autostart entry names the program by its quoted path.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Started with the session, the program may come before the tray host: its icon docks once the host
 # is there.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # When the tray host goes away and comes back, the icon docks again and still answers.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 qt_start_program

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # "Look up..." (L) asks for a word; Enter looks it up in the dictionary; Escape opens nothing.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 qt_start_program

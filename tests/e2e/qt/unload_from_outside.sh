@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SIGTERM and SIGHUP (the end of a session) close the program from outside: the icon leaves the
 # tray, no question is asked, and the autostart entry is left as it is.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 
