@@ -52,14 +52,15 @@ python3 - "$logs/machine.json" <<'EOF'
 import json, os, platform, re, subprocess, sys, datetime
 def run(*command):
     try:
-        return subprocess.run(command, capture_output=True, text=True).stdout.strip()
+        return subprocess.run(command, capture_output=True, text=True).stdout
     except OSError:
         return "unknown"
 cpuinfo = open("/proc/cpuinfo").read()
 model = re.search(r"^model name\s*:\s*(.+)$", cpuinfo, re.M)
 memory = re.search(r"^MemTotal:\s*(\d+) kB", open("/proc/meminfo").read(), re.M)
-commit = run("git", "rev-parse", "--short", "HEAD") or "unknown"
-changed = [line[3:] for line in run("git", "status", "--porcelain", "--untracked-files=no").splitlines()]
+commit = run("git", "rev-parse", "--short", "HEAD").strip() or "unknown"
+status = run("git", "status", "--porcelain", "--untracked-files=no") if commit != "unknown" else ""
+changed = [line.split(maxsplit=1)[1] for line in status.splitlines() if line.strip()]
 if commit != "unknown" and changed:
     commit += " with uncommitted changes to " + ", ".join(changed)
 json.dump({
@@ -70,10 +71,10 @@ json.dump({
     "memory": f"{int(memory.group(1)) / 1024 / 1024:.1f} GiB" if memory else "unknown",
     "kernel": f"{platform.system()} {platform.release()}",
     "load": " ".join(open("/proc/loadavg").read().split()[:3]),
-    "gcc": run("g++", "--version").splitlines()[0],
-    "clang": run("clang++", "--version").splitlines()[0],
-    "benchmark": run("dpkg-query", "-W", "-f=${Version}", "libbenchmark-dev"),
-    "libfuzzer": run("dpkg-query", "-W", "-f=${Version}", "libclang-rt-14-dev"),
+    "gcc": (run("g++", "--version").splitlines() or ["unknown"])[0],
+    "clang": (run("clang++", "--version").splitlines() or ["unknown"])[0],
+    "benchmark": run("dpkg-query", "-W", "-f=${Version}", "libbenchmark-dev").strip(),
+    "libfuzzer": run("dpkg-query", "-W", "-f=${Version}", "libclang-rt-14-dev").strip(),
 }, open(sys.argv[1], "w"), indent=1)
 EOF
 

@@ -68,7 +68,7 @@ def load_benchmarks(path):
     """Median CPU time in ns of each benchmark, by run name; and the names of those that failed."""
     data = json.loads(Path(path).read_text())
     scale = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
-    medians, singles, failed = {}, {}, []
+    medians, singles, spreads, failed = {}, {}, {}, []
     for entry in data["benchmarks"]:
         if entry.get("error_occurred"):
             failed.append(f"{entry['run_name']}: {entry.get('error_message', '')}")
@@ -76,9 +76,11 @@ def load_benchmarks(path):
         time = entry["cpu_time"] * scale[entry["time_unit"]]
         if entry.get("aggregate_name") == "median":
             medians[entry["run_name"]] = time
+        elif entry.get("aggregate_name") == "cv":
+            spreads[entry["run_name"]] = entry["cpu_time"]  # a fraction, whatever the time unit says
         elif entry.get("run_type") == "iteration":
             singles[entry["run_name"]] = time  # a run of one repetition has no aggregates
-    return data["context"], {**singles, **medians}, failed
+    return data["context"], {**singles, **medians}, spreads, failed
 
 
 def per_char(series):
@@ -153,18 +155,19 @@ def lookup_section(medians):
         address = series_of(medians, f"BM_BuildLookupAddress/{kind}")
         ansi = series_of(medians, f"BM_AddressToAnsi/{kind}")
         handler = series_of(medians, f"BM_DictionaryLookup/{kind}")
-        rows = [[label, format_time(utf8[n]), format_time(prepared[n]), format_time(address[n]), format_time(ansi[n]),
-                 format_time(handler[n])] for n, label in LENGTHS]
+        join = series_of(medians, f"BM_JoinBaseAddress/{kind}")
+        rows = [[label, format_time(utf8[n]), format_time(prepared[n]), format_time(join[n]), format_time(address[n]),
+                 format_time(ansi[n]), format_time(handler[n])] for n, label in LENGTHS]
         encode = difference(prepared, utf8)
-        prepend = difference(address, prepared)
+        largest = LENGTHS[-1][0]
         out += ["", f"### {title}", "",
-                table(["clipboard text", "ToUtf8", "PrepareLookupText", "BuildLookupAddress",
-                       "platform: address to narrow", "whole handler"], rows),
+                table(["clipboard text", "ToUtf8", "PrepareLookupText", "joining the base address alone",
+                       "BuildLookupAddress", "platform: address to narrow", "whole handler"], rows),
                 "", growth_rows([("BuildLookupAddress", address), ("whole handler", handler)]),
-                "", "Stages of `BuildLookupAddress` at 10 MiB: UTF-8 form "
-                + format_time(utf8[LENGTHS[-1][0]]) + ", percent-encoding (prepared − UTF-8) "
-                + format_time(encode[LENGTHS[-1][0]]) + ", prepending the base address (address − prepared) "
-                + format_time(prepend[LENGTHS[-1][0]]) + "."]
+                "", "The passes of `BuildLookupAddress` over a 10 MiB text: the UTF-8 form "
+                + format_time(utf8[largest]) + ", the percent-encoding of it (prepared − UTF-8) "
+                + format_time(encode[largest]) + ", joining the base address in front "
+                + format_time(join[largest]) + "."]
     return out
 
 
@@ -280,8 +283,14 @@ def machine_section(args, context):
 
 
 def generated_text(args):
-    context, medians, failed = load_benchmarks(args.benchmarks)
+    context, medians, spreads, failed = load_benchmarks(args.benchmarks)
     out = machine_section(args, context)
+    if spreads:
+        values = sorted(spreads.values())
+        worst = max(spreads, key=spreads.get)
+        out.append(f"- Spread between repetitions (coefficient of variation of the CPU time): median "
+                   f"{values[len(values) // 2]:.0%}, largest {values[-1]:.0%} (`{worst}`); a difference of two "
+                   "timings smaller than that is noise")
     if failed:
         out += ["", "**Benchmarks that failed their own check:** " + "; ".join(failed)]
     out += [""] + tick_section(medians)

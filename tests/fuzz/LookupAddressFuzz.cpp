@@ -46,8 +46,10 @@ std::u16string ExpectedBaseAddress(const LookupService& service)
     return u"http://" + std::u16string(service.host) + std::u16string(service.pathAndQuery);
 }
 
-void CheckAddresses(std::u16string_view text, std::u16string_view prepared)
+// Returns the nine addresses, in table order, narrowed (they are ASCII) as the shell gets them.
+std::vector<std::string> CheckAddresses(std::u16string_view text, std::u16string_view prepared)
 {
+    std::vector<std::string> narrowed;
     for (const LookupService& service : kLookupServices) {
         const std::u16string base = ExpectedBaseAddress(service);
         FUZZ_CHECK(service.BaseAddress() == base, "the base address is http:// + host + path-and-query");
@@ -59,10 +61,10 @@ void CheckAddresses(std::u16string_view text, std::u16string_view prepared)
         FUZZ_CHECK(address.starts_with(base), "the address starts with its service's base address");
         FUZZ_CHECK(std::u16string_view(address).substr(base.size()) == prepared,
                    "the address is the base address followed by the prepared text");
+        narrowed.emplace_back(address.begin(), address.end());
     }
+    return narrowed;
 }
-
-std::string Narrow(std::u16string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
 void CheckLaunch(const test::BrowserLaunch& launch, const std::string& address)
 {
@@ -72,7 +74,7 @@ void CheckLaunch(const test::BrowserLaunch& launch, const std::string& address)
                "the shell gets the owner window, \"Open\", \"\", \"C:\\\" and SW_SHOWNORMAL");
 }
 
-void CheckHandlers(const std::u16string& text)
+void CheckHandlers(const std::u16string& text, const std::vector<std::string>& addresses)
 {
     test::WindowOverFake fake;
     fake.LoadAndClearLog();
@@ -80,7 +82,8 @@ void CheckHandlers(const std::u16string& text)
     fake.platform.inputBoxAnswer = text;
     const bool empty = OracleTrim(text).empty();
 
-    for (const LookupService& service : kLookupServices) {
+    for (std::size_t row = 0; row < kLookupServices.size(); ++row) {
+        const LookupService& service = kLookupServices[row];
         fake.platform.launches.clear();
         fake.window.MenuItem_Click(service.item);
         if (service.refusesEmptyText && empty) {
@@ -88,7 +91,7 @@ void CheckHandlers(const std::u16string& text)
             continue;
         }
         FUZZ_CHECK(fake.platform.launches.size() == 1, "a look-up opens one address");
-        CheckLaunch(fake.platform.launches[0], Narrow(BuildLookupAddress(service, text)));
+        CheckLaunch(fake.platform.launches[0], addresses[row]);
     }
 
     // The double click on the tray icon and the typed-in look-up end in the dictionary's address too.
@@ -100,7 +103,7 @@ void CheckHandlers(const std::u16string& text)
             return;
         }
         FUZZ_CHECK(fake.platform.launches.size() == 1, "a dictionary look-up opens one address");
-        CheckLaunch(fake.platform.launches[0], Narrow(BuildLookupAddress(kDictionaryService, text)));
+        CheckLaunch(fake.platform.launches[0], addresses[0]); // the dictionary row
     };
     checkDictionaryRoad([&] { fake.window.DispatchTrayEvent(515); });
     checkDictionaryRoad([&] { fake.window.MenuItem_Click(MenuItem::mnuManualLookup); });
@@ -117,7 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     const std::u16string prepared = PrepareLookupText(text);
     CheckPreparedText(text, prepared);
-    CheckAddresses(text, prepared);
-    CheckHandlers(text);
+    CheckHandlers(text, CheckAddresses(text, prepared));
     return 0;
 }

@@ -12,11 +12,11 @@
 #include "FuzzSupport.h"
 #include "Oracles.h"
 #include "TestSupport.h"
+#include "app/FormDefinitions.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 
 namespace vorda::fuzz {
@@ -79,50 +79,47 @@ std::string ExpectedTipField(test::FakePlatform& platform, std::u16string_view t
     return bytes;
 }
 
-struct Snapshot {
-    std::map<MenuItem, std::u16string> captions;
-    std::map<MenuItem, bool> enabled;
-    std::optional<test::TrayRequest> lastRequest;
-    std::uint64_t requestCount;
-
-    explicit Snapshot(const test::FakePlatform& platform)
-        : captions(platform.captions), enabled(platform.enabled), lastRequest(platform.lastTrayRequest),
-          requestCount(platform.trayRequestCount)
-    {
-    }
-};
-
-void CheckUnchanged(const Snapshot& before, const test::FakePlatform& platform)
+// The menu as it must stand: before the first tick that could read the clipboard, every item as the
+// window defines it; after it, the nine look-up items as that tick's text makes them and the others
+// still as defined.
+void CheckMenu(const test::FakePlatform& platform, std::optional<std::u16string_view> lastRead)
 {
-    FUZZ_CHECK(platform.captions == before.captions && platform.enabled == before.enabled,
-               "a clipboard that cannot be read changes no caption and no enabled state");
-    FUZZ_CHECK(platform.trayRequestCount == before.requestCount, "a failed read sends no tray request");
-    FUZZ_CHECK(before.lastRequest.has_value() == platform.lastTrayRequest.has_value() &&
-                   (!before.lastRequest || before.lastRequest->bytes == platform.lastTrayRequest->bytes),
+    const std::u16string_view text = lastRead ? OracleTrim(*lastRead) : std::u16string_view();
+    const bool hasText = !text.empty();
+    const std::u16string quoted = OracleQuote(text);
+    for (const MenuItemDefinition& definition : kMenuDefinition) {
+        const auto* poll = std::find_if(kPollCaptions.begin(), kPollCaptions.end(),
+                                        [&](const PollCaption& entry) { return entry.item == definition.item; });
+        std::u16string caption(definition.caption);
+        bool enabled = definition.enabled;
+        if (poll != kPollCaptions.end() && lastRead) {
+            caption = hasText ? std::u16string(poll->textPrefix) + quoted : std::u16string(poll->noTextCaption);
+            enabled = hasText;
+        }
+        FUZZ_CHECK(platform.captions.at(definition.item) == caption,
+                   "each look-up caption is its prefix + the quoted text, or its no-text caption; the poll "
+                   "touches no other item, and a failed read changes none");
+        FUZZ_CHECK(platform.enabled.at(definition.item) == enabled,
+                   "the nine look-up items are enabled exactly when there is text; nothing else changes");
+    }
+}
+
+void CheckFailedRead(const test::FakePlatform& platform, const std::optional<test::TrayRequest>& lastRequest,
+                     std::uint64_t requestCount)
+{
+    FUZZ_CHECK(platform.trayRequestCount == requestCount, "a failed read sends no tray request");
+    FUZZ_CHECK(lastRequest.has_value() == platform.lastTrayRequest.has_value() &&
+                   (!lastRequest || lastRequest->bytes == platform.lastTrayRequest->bytes),
                "a failed read leaves the tray record as it was");
 }
 
-void CheckTick(const Snapshot& before, test::FakePlatform& platform, std::u16string_view clipboard,
-               bool oneBytePerCharacter)
+void CheckRequest(test::FakePlatform& platform, std::u16string_view clipboard, std::uint64_t requestCount,
+                  bool oneBytePerCharacter)
 {
     const std::u16string_view text = OracleTrim(clipboard);
     const bool hasText = !text.empty();
-    const std::u16string quoted = OracleQuote(text);
 
-    for (const auto& entry : kPollCaptions) {
-        const std::u16string expected =
-            hasText ? std::u16string(entry.textPrefix) + quoted : std::u16string(entry.noTextCaption);
-        FUZZ_CHECK(platform.captions.at(entry.item) == expected,
-                   "each caption is its prefix + the quoted text, or its no-text caption");
-        FUZZ_CHECK(platform.enabled.at(entry.item) == hasText, "the nine items are enabled exactly when there is text");
-    }
-    for (const auto& [item, caption] : platform.captions) {
-        const bool pollItem = std::any_of(kPollCaptions.begin(), kPollCaptions.end(),
-                                          [item = item](const PollCaption& entry) { return entry.item == item; });
-        FUZZ_CHECK(pollItem || caption == before.captions.at(item), "the poll touches no other menu item");
-    }
-
-    FUZZ_CHECK(platform.trayRequestCount == before.requestCount + 1 && platform.lastTrayRequest,
+    FUZZ_CHECK(platform.trayRequestCount == requestCount + 1 && platform.lastTrayRequest,
                "every tick that reads the clipboard sends one request");
     const test::TrayRequest& request = *platform.lastTrayRequest;
     const TrayRecordBytes& bytes = request.bytes;
@@ -136,7 +133,8 @@ void CheckTick(const Snapshot& before, test::FakePlatform& platform, std::u16str
 
     const std::string field(bytes.begin() + kTipOffset, bytes.end());
     FUZZ_CHECK(field.find('\0') != std::string::npos, "the tooltip field holds a NUL");
-    const std::u16string visible = hasText ? std::u16string(kTextTipPrefix) + quoted : std::u16string(kNoTextTip);
+    const std::u16string visible =
+        hasText ? std::u16string(kTextTipPrefix) + OracleQuote(text) : std::u16string(kNoTextTip);
     const std::string expected = ExpectedTipField(platform, visible + u'\0');
     FUZZ_CHECK(field == expected, "the tooltip field is the visible text, a NUL and spaces, whole characters only");
     if (oneBytePerCharacter) {
@@ -165,22 +163,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     fake.platform.recording = false;
 
     const std::u16string ticks = Utf16FromBytes(bytes + 1, size - 1);
+    std::optional<std::u16string_view> lastRead;
     std::size_t start = 0;
     while (start <= ticks.size()) {
         const std::size_t end = std::min(ticks.find(kTickSeparator, start), ticks.size());
         const std::u16string_view clipboard = std::u16string_view(ticks).substr(start, end - start);
         start = end + 1;
 
-        const Snapshot before(fake.platform);
+        const std::optional<test::TrayRequest> lastRequest = fake.platform.lastTrayRequest;
+        const std::uint64_t requestCount = fake.platform.trayRequestCount;
         if (clipboard == kCannotRead) {
             fake.platform.clipboard.reset();
             fake.window.tmrCheckClipboard_Timer();
-            CheckUnchanged(before, fake.platform);
-            continue;
+            CheckFailedRead(fake.platform, lastRequest, requestCount);
+        } else {
+            fake.platform.clipboard = std::u16string(clipboard);
+            fake.window.tmrCheckClipboard_Timer();
+            CheckRequest(fake.platform, clipboard, requestCount, oneBytePerCharacter);
+            lastRead = clipboard;
         }
-        fake.platform.clipboard = std::u16string(clipboard);
-        fake.window.tmrCheckClipboard_Timer();
-        CheckTick(before, fake.platform, clipboard, oneBytePerCharacter);
+        CheckMenu(fake.platform, lastRead);
     }
     return 0;
 }
