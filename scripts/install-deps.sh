@@ -7,6 +7,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
+    libxcb1-dev dbus-daemon xdg-utils desktop-file-utils
     wine wine32:i386
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
 )

@@ -97,7 +97,7 @@ desk_start_xvfb() {
     local display_file="$DESK_DIR/display"
     rm -f "$display_file"
     # -displayfd lets the server pick a free display number and report it once it accepts clients.
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 "$DESK_SCREEN" 3>"$display_file" >"$DESK_DIR/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$DESK_SCREEN" 3>"$display_file" >"$DESK_DIR/xvfb.log" 2>&1 &
     DESK_XVFB_PID=$!
     if ! desk_poll 20 test -s "$display_file"; then
         desk_fail "Xvfb did not report a display within 20 s (see $DESK_DIR/xvfb.log)"
