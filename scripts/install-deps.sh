@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkgconf
+    cmake g++ make pkgconf python3
+    clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686

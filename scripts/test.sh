@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit tests under ASan and UBSan, the Windows program
-# cross-built and driven under Wine, the Linux program driven under Xvfb.
+# Builds everything and runs every test: the unit tests and a soak run under ASan and UBSan, a short
+# run of each fuzz target, the Windows program cross-built and driven under Wine, the Linux program
+# driven under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -11,6 +12,12 @@ echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DVORDA_PLATFORM=none -DVORDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== Fuzz targets, a short run each (clang libFuzzer, ASan and UBSan)"
+cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORDA_PLATFORM=none -DVORDA_FUZZ=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz -j "$jobs" --target vorda_fuzz_targets
+ctest --test-dir build/fuzz --output-on-failure -L fuzz -j "$jobs"
 
 native_options=()
 if [[ -f cmake/toolchain-mingw-i686.cmake ]]; then
