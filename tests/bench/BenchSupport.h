@@ -2,6 +2,7 @@
 // What the benchmarks share: clipboard texts of an exact length in 16-bit units, and the lengths.
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -41,5 +42,30 @@ inline void AddLengthArguments(benchmark::internal::Benchmark* benchmark)
 }
 
 inline std::size_t LengthOf(const benchmark::State& state) { return static_cast<std::size_t>(state.range(0)); }
+
+// Minor page faults of this process so far: fresh memory that a large copy touches shows up here.
+inline long PageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Counts the page faults of the timed loop, per iteration, as the counter "faults".
+class PageFaultCounter {
+public:
+    explicit PageFaultCounter(benchmark::State& state) : state_(state), start_(PageFaults()) {}
+    PageFaultCounter(const PageFaultCounter&) = delete;
+    PageFaultCounter& operator=(const PageFaultCounter&) = delete;
+    ~PageFaultCounter()
+    {
+        state_.counters["faults"] = benchmark::Counter(static_cast<double>(PageFaults() - start_),
+                                                       benchmark::Counter::kAvgIterations);
+    }
+
+private:
+    benchmark::State& state_;
+    long start_;
+};
 
 } // namespace vorda::bench
