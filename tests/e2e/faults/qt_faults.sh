@@ -165,7 +165,7 @@ fault_odd_text() {
         step "$name"
         clip_no_text "spaces before $name"
         file="$DESK_DIR/$name.bin"
-        printf "${bytes[$name]}" >"$file"
+        printf '%b' "${bytes[$name]}" >"$file"
         clip_bytes "$file"
         wait_icon text "$name"
         desk_clear_browser_log
