@@ -375,9 +375,36 @@ std::u16string Win32Platform::ClipboardText()
     return text;
 }
 
+namespace {
+
+// Wine's shell (8.0) copies the command that opens an address into 1024 characters and, given a
+// longer one, writes past them and brings the program down. The command is the one registered for
+// the address's scheme, the address taking the place of its "%1".
+bool OverrunsWineShell(std::string_view operation, std::string_view file)
+{
+    static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const std::size_t colon = file.find(':');
+    if (!underWine || colon == std::string_view::npos) {
+        return false;
+    }
+    const std::string key = std::string(file.substr(0, colon)) + "\\shell\\" + std::string(operation) + "\\command";
+    char command[1024] = "";
+    LONG size = sizeof command;
+    const LONG status = RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), command, &size);
+    if (status != ERROR_SUCCESS) {
+        return status == ERROR_MORE_DATA; // no command, nothing to overrun; or one too long by itself
+    }
+    return std::strlen(command) + file.size() >= 1024;
+}
+
+} // namespace
+
 std::intptr_t Win32Platform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                           std::string_view parameters, std::string_view directory, int showCommand)
 {
+    if (OverrunsWineShell(operation, file)) {
+        return SE_ERR_OOM; // what the shell reports when it has no room for a command
+    }
     const HINSTANCE result =
         ShellExecuteA(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(owner)), Narrow(operation).c_str(),
                       Narrow(file).c_str(), Narrow(parameters).c_str(), Narrow(directory).c_str(), showCommand);

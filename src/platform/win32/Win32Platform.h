@@ -4,8 +4,9 @@
 // Implements: the hidden top-level window "frmDictionary" with its menu and SetTimer timers, a
 // GetMessage loop, the hidden icon window, Shell_NotifyIconA with the core's 88 bytes, the tray
 // callback (WM_MOUSEMOVE) turned into twips, TaskbarCreated, WM_CLOSE and WM_ENDSESSION as the
-// window's unload, TrackPopupMenu, the clipboard's CF_UNICODETEXT, ShellExecuteA, the four registry
-// calls, MessageBox, an input box (InputDialog), the ANSI code page and the program's folder.
+// window's unload, TrackPopupMenu, the clipboard's CF_UNICODETEXT, ShellExecuteA (under Wine, an
+// address too long for its shell is refused), the four registry calls, MessageBox, an input box
+// (InputDialog), the ANSI code page and the program's folder.
 // Leaves out: everything the program decides; this file only carries out one call at a time.
 // windows.h stays out of this header: it renames MessageBox, ShellExecute and the Reg* calls.
 
