@@ -3,8 +3,8 @@
 # - Google Benchmark of the clipboard tick and the look-up (Release build, medians of repetitions);
 # - a million inputs for each libFuzzer target (clang, ASan + UBSan);
 # - the soak run, a day of clipboard ticks, optimised and under ASan + UBSan.
-# Takes about half an hour on two cores. Exits non-zero if any part failed; the document is written
-# either way and says which.
+# Takes about 45 minutes on two cores, most of it the fuzzing. Exits non-zero if any part failed; the
+# document is written either way and says which.
 #
 #     bash scripts/bench.sh [--repetitions N] [--fuzz-runs N]
 set -uo pipefail
