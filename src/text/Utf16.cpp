@@ -27,23 +27,35 @@ template <typename Visit> void ForEachCodePoint(std::u16string_view text, Visit 
     }
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
+// The UTF-8 bytes of one code point; returns how many.
+std::size_t EncodeUtf8(char32_t cp, char (&bytes)[4])
 {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        bytes[0] = static_cast<char>(cp);
+        return 1;
     }
+    if (cp < 0x800) {
+        bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+        bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+        bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
+    bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    char bytes[4];
+    out.append(bytes, EncodeUtf8(cp, bytes));
 }
 
 void AppendUtf16(std::u16string& out, char32_t cp)
@@ -137,22 +149,29 @@ std::string ToWindows1252(std::u16string_view text)
     return out;
 }
 
-std::u16string PercentEncode(std::u16string_view text)
+void AppendPercentEncoded(std::u16string& out, std::u16string_view text)
 {
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
-    const std::string utf8 = ToUtf8(text);
-    std::u16string out;
-    out.reserve(utf8.size() * 3);
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        if (IsUnreserved(b)) {
-            out += static_cast<char16_t>(b);
-        } else {
-            out += u'%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
+    ForEachCodePoint(text, [&](char32_t cp) {
+        if (cp < 0x80 && IsUnreserved(static_cast<unsigned char>(cp))) {
+            out += static_cast<char16_t>(cp);
+            return;
         }
-    }
+        char bytes[4];
+        const std::size_t count = EncodeUtf8(cp, bytes);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            const char16_t escaped[3] = {u'%', kHex[b >> 4], kHex[b & 0x0F]};
+            out.append(escaped, 3);
+        }
+    });
+}
+
+std::u16string PercentEncode(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    AppendPercentEncoded(out, text);
     return out;
 }
 

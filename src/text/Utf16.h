@@ -19,4 +19,7 @@ namespace vorda {
 // Every byte of the UTF-8 form outside A-Z a-z 0-9 - . _ ~ as "%" and two upper-case hex digits.
 [[nodiscard]] std::u16string PercentEncode(std::u16string_view text);
 
+// The same, appended to `out` in one pass over the text.
+void AppendPercentEncoded(std::u16string& out, std::u16string_view text);
+
 } // namespace vorda
