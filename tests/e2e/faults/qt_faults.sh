@@ -7,6 +7,7 @@
 # ctest passes VORDA_PROGRAM, VORDA_SOURCE_DIR, VORDA_SCREENSHOT_DIR and VORDA_X11_PING.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 : "${VORDA_X11_PING:?the ping probe}"
+# shellcheck source=../qt/lib.sh
 source "$VORDA_SOURCE_DIR/tests/e2e/qt/lib.sh"
 
 # The longest a tick may keep the program from its events.
@@ -25,7 +26,7 @@ ping_start() {
     desk_track_pid "$PING_PID"
 }
 
-# ping_stop WHAT: ends the probe, prints its summary and sets PING_MAX.
+# ping_stop WHAT [MIN_PINGS]: ends the probe, prints its summary and sets PING_MAX.
 ping_stop() {
     local status=0 summary
     kill -TERM "$PING_PID" 2>/dev/null
@@ -35,7 +36,7 @@ ping_stop() {
     [[ "$summary" =~ ^pings\ ([0-9]+)\ answered\ ([0-9]+)\ max_ms\ ([0-9]+) ]] ||
         fail "$1: the probe gave no summary: $(cat "$PING_FILE")"
     ((status == 0)) || fail "$1: the program's icon window went away (probe status $status)"
-    ((BASH_REMATCH[1] >= 5)) || fail "$1: only ${BASH_REMATCH[1]} pings were sent"
+    ((BASH_REMATCH[1] >= ${2:-5})) || fail "$1: only ${BASH_REMATCH[1]} pings were sent"
     PING_MAX=${BASH_REMATCH[3]}
 }
 
@@ -50,6 +51,13 @@ measure() {
     sleep "$1"
     ping_stop "$2"
     ticks_within "$TICK_LIMIT_MS" "$2"
+}
+
+# The program answers pings again; a busy program is given up to 30 s.
+wait_answering() { desk_poll 30 answers_pings || fail "$1: the program does not answer any more"; }
+answers_pings() {
+    [[ "$(timeout -s TERM 3 "$VORDA_X11_PING" "$QT_ICON" 20 | tail -n1)" =~ answered\ ([0-9]+) ]] &&
+        ((BASH_REMATCH[1] >= 2))
 }
 
 program_alive() { desk_is_running "$QT_PID" || fail "the program has ended ($1); see $DESK_DIR/program.log"; }
@@ -109,17 +117,18 @@ fault_huge_text() {
     ping_stop "50 MB text"
     program_alive "50 MB text on the clipboard"
     # Each tick fetches the whole text from its owner and decodes it, five times a second.
-    ticks_within 2500 "50 MB text"
+    ticks_within 5000 "50 MB text"
     ((PING_MAX <= TICK_LIMIT_MS)) ||
         echo "KNOWN FINDING: with a 50 MB text on the clipboard each tick keeps the program busy up to ${PING_MAX} ms (> ${TICK_LIMIT_MS} ms)" >&2
 
     step "a double click on the 50 MB text: no crash; the address is too long to hand to xdg-open"
     ping_start "double click on 50 MB"
     qt_double_click "$QT_ICON"
-    sleep 4
-    ping_stop "double click on 50 MB"
+    sleep 1
+    wait_answering "double click on 50 MB"
+    ping_stop "double click on 50 MB" 1
     program_alive "double click on a 50 MB text"
-    ticks_within 10000 "double click on 50 MB"
+    ticks_within 15000 "double click on 50 MB"
     local base line
     base=$(qt_base_address mnuLookup)
     while IFS= read -r line; do
