@@ -109,6 +109,7 @@ fault_huge_text() {
     step "a 50 MB text: the icon follows, the program keeps ticking"
     clip_no_text "spaces before the huge text"
     local huge="$DESK_DIR/huge.txt"
+    desk_on_cleanup "rm -f '$huge'"
     { printf 'Huge start '; head -c 50000000 /dev/zero | tr '\0' 'h'; } >"$huge"
     ping_start "50 MB text"
     clip_bytes "$huge"
@@ -135,6 +136,21 @@ fault_huge_text() {
         [[ "$line" == "$base"Huge%20start%20h* ]] || fail "the browser got something else than the look-up: ${line:0:100}"
     done <"$DESK_BROWSER_LOG"
     echo "   the browser stand-in got $(desk_browser_count) address(es), $(wc -c <"$DESK_BROWSER_LOG") bytes; the double click held the program ${PING_MAX} ms" >&2
+
+    step "the longest address xdg-open can be given: 100,000 letters open whole, 200,000 open nothing"
+    # One argument of a program may not exceed 128 KiB (MAX_ARG_STRLEN), and letters are not encoded.
+    local letters
+    letters=$(head -c 100000 /dev/zero | tr '\0' 'w')
+    desk_clip_text "$letters" || fail "cannot set the clipboard"
+    desk_clear_browser_log
+    qt_double_click "$QT_ICON"
+    qt_expect_opened_once "$base$letters"
+    letters=$(head -c 200000 /dev/zero | tr '\0' 'w')
+    desk_clip_text "$letters" || fail "cannot set the clipboard"
+    desk_clear_browser_log
+    qt_double_click "$QT_ICON"
+    qt_expect_nothing_opened "an address of 200,000 letters"
+    program_alive "double click on 200,000 letters"
 
     step "a small text again: the icon follows at once and the look-up is whole"
     clip_no_text "spaces after the huge text"

@@ -182,6 +182,7 @@ fault_huge_text() {
     step "a 50 MB text from an X program: the icon follows, the program keeps ticking"
     clip_no_text "spaces before the huge text"
     local huge="$DESK_DIR/huge.txt"
+    desk_on_cleanup "rm -f '$huge'"
     { printf 'Huge start '; head -c 50000000 /dev/zero | tr '\0' 'h'; } >"$huge"
     ticks_mark
     clip_bytes "$huge"
