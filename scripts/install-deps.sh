@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
+#     bash scripts/install-deps.sh [--peers]
+# --peers adds the programs the benchmarks measure ours against.
 set -euo pipefail
 
 packages=(
@@ -8,10 +10,13 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
-    libxcb1-dev dbus-daemon xdg-utils desktop-file-utils
+    libxcb1-dev libxcb-xfixes0-dev dbus-daemon xdg-utils desktop-file-utils
     wine wine32:i386
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
 )
+if [[ "${1:-}" == --peers ]]; then
+    packages+=(goldendict copyq)
+fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386

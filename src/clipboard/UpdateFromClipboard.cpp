@@ -39,8 +39,8 @@ void frmDictionary::tmrCheckClipboard_Timer() { UpdateFromClipboard(); }
 void frmDictionary::UpdateFromClipboard()
 {
     IgnoringFailure([&] {
-        const std::u16string clipboard = platform_.ClipboardText();
-        const std::u16string_view text = TrimSpaces(clipboard);
+        const ClipboardContents clipboard = platform_.ClipboardText();
+        const std::u16string_view text = TrimSpaces(clipboard ? *clipboard : std::u16string_view());
 
         if (!text.empty()) {
             const std::u16string quoted = QuoteForCaption(text);

@@ -18,7 +18,8 @@ void frmDictionary::RunLookup(MenuItem item)
 {
     IgnoringFailure([&] {
         const LookupService& service = LookupServiceFor(item);
-        const std::u16string text = platform_.ClipboardText();
+        const ClipboardContents clipboard = platform_.ClipboardText();
+        const std::u16string_view text = clipboard ? *clipboard : std::u16string_view();
         if (service.refusesEmptyText && TrimSpaces(text).empty()) {
             return;
         }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -28,6 +29,10 @@ public:
 using WindowHandle = std::uint32_t;
 using IconHandle = std::uint32_t;
 using RegistryKey = std::uint32_t;
+
+// The clipboard's text as read once. Shared, because a backend keeps the last text it read and a
+// text of many megabytes should not be copied five times a second.
+using ClipboardContents = std::shared_ptr<const std::u16string>;
 
 // The tray record exactly as the notification area takes it.
 inline constexpr std::size_t kTrayRecordSize = 88;
@@ -144,8 +149,9 @@ public:
     virtual std::string ToAnsi(std::u16string_view text) = 0;
 
     // --- The clipboard ----------------------------------------------------------------------
-    // The clipboard's plain text, "" when it holds none; throws PlatformError when it cannot be read.
-    virtual std::u16string ClipboardText() = 0;
+    // The clipboard's plain text, "" when it holds none (never null); throws PlatformError when it
+    // cannot be read.
+    virtual ClipboardContents ClipboardText() = 0;
 
     // --- The browser ------------------------------------------------------------------------
     // Asks the shell to open `file` with `operation`; returns the shell's result (> 32 on success), which

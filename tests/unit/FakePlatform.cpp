@@ -132,7 +132,7 @@ bool FakePlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes&
 
 std::string FakePlatform::ToAnsi(std::u16string_view text) { return toAnsi ? toAnsi(text) : ToWindows1252(text); }
 
-std::u16string FakePlatform::ClipboardText()
+ClipboardContents FakePlatform::ClipboardText()
 {
     if (recording) {
         log.emplace_back("ClipboardText");
@@ -140,7 +140,7 @@ std::u16string FakePlatform::ClipboardText()
     if (!clipboard) {
         throw PlatformError("clipboard cannot be opened");
     }
-    return *clipboard;
+    return std::make_shared<const std::u16string>(*clipboard);
 }
 
 std::intptr_t FakePlatform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,

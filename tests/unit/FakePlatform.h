@@ -92,7 +92,7 @@ public:
     std::optional<MenuItem> ShowPopupMenu() override;
     bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
     std::string ToAnsi(std::u16string_view text) override;
-    std::u16string ClipboardText() override;
+    ClipboardContents ClipboardText() override;
     std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
     std::int32_t RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options, std::uint32_t access,

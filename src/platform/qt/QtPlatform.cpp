@@ -4,7 +4,7 @@
 #include "platform/qt/Boxes.h"
 #include "platform/qt/TerminationSignals.h"
 #include "platform/qt/Windows1252.h"
-#include "platform/qt/X11ClipboardReader.h"
+#include "platform/qt/ClipboardWatcher.h"
 #include "text/Utf16.h"
 
 #include <QAction>
@@ -96,7 +96,7 @@ struct QtPlatformState {
     std::unique_ptr<QSystemTrayIcon> tray;
     IconHandle trayIconShown = 0;
 
-    std::unique_ptr<X11ClipboardReader> x11Clipboard;
+    std::unique_ptr<ClipboardWatcher> x11Clipboard;
     AutostartRegistry registry;
     std::unique_ptr<TerminationSignals> terminationSignals;
 };
@@ -104,7 +104,7 @@ struct QtPlatformState {
 QtPlatform::QtPlatform() : state_(std::make_unique<QtPlatformState>())
 {
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        state_->x11Clipboard = X11ClipboardReader::Connect();
+        state_->x11Clipboard = ClipboardWatcher::Start();
     }
     QApplication::setWindowIcon(LoadIcon(QStringLiteral(":/icons/text.ico")));
 }
@@ -307,14 +307,14 @@ void QtPlatform::OnTrayActivated(int reason)
 
 std::string QtPlatform::ToAnsi(std::u16string_view text) { return ToWindows1252(text); }
 
-std::u16string QtPlatform::ClipboardText()
+ClipboardContents QtPlatform::ClipboardText()
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    // Our own text Qt answers at once; asking ourselves over X would wait for our own thread.
+    // Our own text (typed into the input box and copied) Qt has at hand.
     if (!state_->x11Clipboard || clipboard->ownsClipboard()) {
-        return clipboard->text().toStdU16String();
+        return std::make_shared<const std::u16string>(clipboard->text().toStdU16String());
     }
-    return state_->x11Clipboard->ReadText();
+    return state_->x11Clipboard->Text();
 }
 
 std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view /*operation*/, std::string_view file,

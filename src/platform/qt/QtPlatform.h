@@ -7,8 +7,8 @@
 //   - the tray icon (QSystemTrayIcon) from the record's icon handle and tooltip bytes; on an XEmbed host
 //     a double click is 515 and the context click 517, on a StatusNotifierItem host, which has no double
 //     click, "activate" stands for the double click;
-//   - the clipboard's text over a private X connection with a short deadline (X11ClipboardReader), or
-//     through Qt where there is no X display;
+//   - the clipboard's text as last read on a thread of its own over a private X connection
+//     (ClipboardWatcher), or through Qt where there is no X display;
 //   - the browser launch through xdg-open, started detached;
 //   - the registry as the XDG autostart folder (AutostartRegistry);
 //   - the Yes/No box (QMessageBox) and the input box (QInputDialog), in Boxes;
@@ -49,7 +49,7 @@ public:
     bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
 
     std::string ToAnsi(std::u16string_view text) override;
-    std::u16string ClipboardText() override;
+    ClipboardContents ClipboardText() override;
     std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
 

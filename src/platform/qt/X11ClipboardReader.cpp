@@ -4,6 +4,7 @@
 #include "text/Utf16.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <poll.h>
 
@@ -22,8 +23,10 @@ using Clock = std::chrono::steady_clock;
 // Once an owner has left a request unanswered, reads fail at once for this long instead of each
 // waiting out the deadline again, so a hung owner costs one short wait a second, not every tick.
 constexpr std::chrono::milliseconds kSilentOwnerGrace{1000};
-// A large text comes in pieces; each piece must come within kAnswerDeadline, all of them within this.
-constexpr std::chrono::milliseconds kIncrementalTransferLimit{2000};
+// A large text comes in pieces; each piece must come within kAnswerDeadline, all of them within this
+// and up to this size (an owner could send without end). Reads run off the program's own thread.
+constexpr std::chrono::milliseconds kIncrementalTransferLimit{20000};
+constexpr std::size_t kLargestText = std::size_t{256} << 20;
 
 template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
 using XcbEvent = XcbReply<xcb_generic_event_t>;
@@ -47,6 +50,10 @@ struct X11ClipboardReader::State {
     xcb_atom_t incr = XCB_NONE;
     xcb_atom_t property = XCB_NONE; // where owners put the converted text
 
+    // XFixes tells of every new owner of the clipboard; without it every read counts as a change.
+    std::uint8_t ownerChangeEvent = 0; // 0: no XFixes
+    bool changed = false;
+
     // The owner that left the last request unanswered, and since when.
     xcb_window_t silentOwner = XCB_NONE;
     Clock::time_point silentSince;
@@ -68,13 +75,23 @@ using State = X11ClipboardReader::State;
 
 std::uint8_t EventType(const xcb_generic_event_t& event) { return event.response_type & 0x7F; }
 
+// Notes a new owner of the clipboard; true when `event` said so.
+bool NoteOwnerChange(State& s, const xcb_generic_event_t& event)
+{
+    if (s.ownerChangeEvent == 0 || EventType(event) != s.ownerChangeEvent) {
+        return false;
+    }
+    s.changed = true;
+    return true;
+}
+
 // Waits for the first event that `matches`, dropping the others; nothing once the deadline passed.
 template <typename Matches> XcbEvent WaitForEvent(State& s, Clock::time_point deadline, Matches matches)
 {
     for (;;) {
         while (xcb_generic_event_t* raw = xcb_poll_for_event(s.connection)) {
             XcbEvent event = Owned(raw);
-            if (matches(*event)) {
+            if (!NoteOwnerChange(s, *event) && matches(*event)) {
                 return event;
             }
         }
@@ -94,7 +111,8 @@ template <typename Matches> XcbEvent WaitForEvent(State& s, Clock::time_point de
 void DropLateAnswers(State& s)
 {
     while (xcb_generic_event_t* raw = xcb_poll_for_event(s.connection)) {
-        if (EventType(*Owned(raw)) == XCB_SELECTION_NOTIFY) {
+        const XcbEvent event = Owned(raw);
+        if (!NoteOwnerChange(s, *event) && EventType(*event) == XCB_SELECTION_NOTIFY) {
             s.silentOwner = XCB_NONE;
         }
     }
@@ -152,6 +170,9 @@ PropertyValue ReadInPieces(State& s, xcb_window_t owner)
         PropertyValue next = TakeProperty(s);
         if (next.bytes.empty()) {
             return whole;
+        }
+        if (whole.bytes.size() + next.bytes.size() > kLargestText) {
+            throw PlatformError("the clipboard's text is too large");
         }
         whole.type = next.type;
         whole.format = next.format;
@@ -214,6 +235,26 @@ std::u16string Decode(const State& s, const PropertyValue& value)
     return latin1;
 }
 
+void WatchOwnerChanges(State& s, xcb_window_t root)
+{
+    const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(s.connection, &xcb_xfixes_id);
+    if (xfixes == nullptr || xfixes->present == 0) {
+        return;
+    }
+    const auto version = Owned(xcb_xfixes_query_version_reply(
+        s.connection, xcb_xfixes_query_version(s.connection, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+        nullptr));
+    if (!version || version->major_version < 1) {
+        return;
+    }
+    xcb_xfixes_select_selection_input(s.connection, root, s.clipboard,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(s.connection);
+    s.ownerChangeEvent = static_cast<std::uint8_t>(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
+}
+
 } // namespace
 
 X11ClipboardReader::X11ClipboardReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -262,7 +303,21 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
     s->utf8String = atoms[2];
     s->incr = atoms[3];
     s->property = atoms[4];
+    WatchOwnerChanges(*s, screens.data->root);
     return std::unique_ptr<X11ClipboardReader>(new X11ClipboardReader(std::move(s)));
+}
+
+int X11ClipboardReader::FileDescriptor() const { return xcb_get_file_descriptor(state_->connection); }
+
+bool X11ClipboardReader::NoticesChanges() const { return state_->ownerChangeEvent != 0; }
+
+bool X11ClipboardReader::TakeChange()
+{
+    State& s = *state_;
+    DropLateAnswers(s);
+    const bool changed = s.changed;
+    s.changed = false;
+    return changed;
 }
 
 std::u16string X11ClipboardReader::ReadText()

@@ -1,10 +1,10 @@
 #pragma once
-// Reads the CLIPBOARD selection's text over a private X connection, with a short deadline.
+// Reads the CLIPBOARD selection's text over a private X connection, with a short deadline, and tells
+// when a new owner takes the clipboard.
 //
 // Qt's own read waits up to five seconds per format for an owner that does not answer (fifteen
-// seconds in all, measured against a stopped xclip), and the program reads five times a second.
-// So each read here is one round trip of its own, and an owner that has not answered within
-// kAnswerDeadline makes the read fail instead of freezing the program.
+// seconds in all, measured against a stopped xclip). Here an owner that has not answered within
+// kAnswerDeadline makes the read fail, and one that stopped answering is not asked again for a while.
 
 #include <chrono>
 #include <memory>
@@ -21,6 +21,15 @@ public:
     ~X11ClipboardReader();
     X11ClipboardReader(const X11ClipboardReader&) = delete;
     X11ClipboardReader& operator=(const X11ClipboardReader&) = delete;
+
+    // Whether the display tells of each new owner of the clipboard (XFixes); where it does not, any
+    // read may find a new text.
+    bool NoticesChanges() const;
+    // Whether a new owner took the clipboard since the last call. Handles the events waiting on
+    // FileDescriptor().
+    bool TakeChange();
+    // Readable when the display has sent something, a new owner for instance.
+    int FileDescriptor() const;
 
     // The clipboard's text as it is now: "" when the clipboard is empty or holds no text (a picture
     // only). Throws vorda::PlatformError when the owner does not answer in time.

@@ -64,22 +64,25 @@ program_alive() { desk_is_running "$QT_PID" || fail "the program has ended ($1);
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-# wait_icon STATE WHAT: text or no_text within 5 s; prints how long it took.
+# wait_icon STATE WHAT [SECONDS]: text or no_text within SECONDS (5); prints how long it took.
 wait_icon() {
     local started
     started=$(now_ms)
-    desk_poll 5 "qt_icon_shows_$1" || fail "$2: the icon does not show the $1 icon"
+    desk_poll "${3:-5}" "qt_icon_shows_$1" || fail "$2: the icon does not show the $1 icon"
     echo "   $2: the $1 icon after $(($(now_ms) - started)) ms" >&2
 }
 
-# Puts a file's bytes on the clipboard as UTF8_STRING; waits only until the owner offers it, since
-# reading a huge text back just to compare would take long. xclip serves one transfer in pieces at a
-# time, so a question to it may wait behind the program's reads: each is given a few seconds.
+# Puts a file's bytes on the clipboard as UTF8_STRING and waits until the owner offers it.
 clip_bytes() {
+    clip_bytes_unchecked "$1"
+    desk_poll 10 clipboard_offers_text || fail "the clipboard does not offer the text of $1"
+}
+# A huge text is not asked for: xclip serves one transfer in pieces at a time, and while the
+# program takes one, a question may wait for long. The icon tells when the program has it.
+clip_bytes_unchecked() {
     desk_release_clipboard
     xclip -selection clipboard -quiet -t UTF8_STRING -i "$1" >/dev/null 2>&1 &
     DESK_CLIP_PID=$!
-    desk_poll 10 clipboard_offers_text || fail "the clipboard does not offer the text of $1"
 }
 clipboard_holds() { timeout 2 xclip -selection clipboard -o 2>/dev/null | cmp -s - "$1"; }
 clipboard_offers_text() {
@@ -121,15 +124,13 @@ fault_huge_text() {
     desk_on_cleanup "rm -f '$huge'"
     { printf 'Huge start '; head -c 50000000 /dev/zero | tr '\0' 'h'; } >"$huge"
     ping_start "50 MB text"
-    clip_bytes "$huge"
-    wait_icon text "50 MB text"
+    clip_bytes_unchecked "$huge"
+    wait_icon text "50 MB text" 20
     sleep 3
     ping_stop "50 MB text"
     program_alive "50 MB text on the clipboard"
-    # Each tick fetches the whole text from its owner and decodes it, five times a second.
-    ticks_within 5000 "50 MB text"
-    ((PING_MAX <= TICK_LIMIT_MS)) ||
-        echo "KNOWN FINDING: with a 50 MB text on the clipboard each tick keeps the program busy up to ${PING_MAX} ms (> ${TICK_LIMIT_MS} ms)" >&2
+    # The text comes over X on a thread of the program's own; the ticks go on meanwhile.
+    ticks_within "$TICK_LIMIT_MS" "50 MB text"
 
     step "a double click on the 50 MB text: no crash; the address is too long to hand to xdg-open"
     ping_start "double click on 50 MB"
