@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "app/resources/resource.h"
+#include "platform/win32/ClipboardWatcher.h"
 #include "platform/win32/InputDialog.h"
 
 #include <windows.h>
@@ -52,6 +53,7 @@ struct Win32Platform::State {
     std::vector<TimerDefinition> timers;
     UINT taskbarCreated = 0;
     HWND iconWindow = nullptr;
+    std::unique_ptr<ClipboardWatcher> clipboard = ClipboardWatcher::Start();
 
     [[nodiscard]] UINT CommandOf(MenuItem item) const { return kFirstMenuCommand + static_cast<UINT>(item); }
     [[nodiscard]] UINT_PTR TimerIdOf(TimerId timer) const
@@ -354,25 +356,12 @@ std::string Win32Platform::ToAnsi(std::u16string_view text)
     return narrow;
 }
 
-std::u16string Win32Platform::ClipboardText()
+ClipboardContents Win32Platform::ClipboardText()
 {
-    if (!OpenClipboard(state_->window)) {
-        throw PlatformError("the clipboard cannot be opened");
+    if (!state_->clipboard) {
+        return std::make_shared<const std::u16string>(ClipboardWatcher::ReadNow());
     }
-    std::u16string text;
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
-            const std::size_t capacity = GlobalSize(data) / sizeof(wchar_t);
-            std::size_t length = 0;
-            while (length < capacity && units[length] != L'\0') {
-                ++length;
-            }
-            text = FromWide(std::wstring_view(units, length));
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
+    return state_->clipboard->Text();
 }
 
 namespace {

@@ -4,7 +4,8 @@
 // Implements: the hidden top-level window "frmDictionary" with its menu and SetTimer timers, a
 // GetMessage loop, the hidden icon window, Shell_NotifyIconA with the core's 88 bytes, the tray
 // callback (WM_MOUSEMOVE) turned into twips, TaskbarCreated, WM_CLOSE and WM_ENDSESSION as the
-// window's unload, TrackPopupMenu, the clipboard's CF_UNICODETEXT, ShellExecuteA (under Wine, an
+// window's unload, TrackPopupMenu, the clipboard's CF_UNICODETEXT as last read off the window's thread
+// (ClipboardWatcher), ShellExecuteA (under Wine, an
 // address too long for its shell is refused), the four registry calls, MessageBox, an input box
 // (InputDialog), the ANSI code page and the program's folder.
 // Leaves out: everything the program decides; this file only carries out one call at a time.
@@ -35,7 +36,7 @@ public:
 
     bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
     std::string ToAnsi(std::u16string_view text) override;
-    std::u16string ClipboardText() override;
+    ClipboardContents ClipboardText() override;
     std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
 
