@@ -15,6 +15,13 @@ TRAY_COMMAND = ["trayer", "--edge", "top", "--align", "right", "--widthtype", "r
                 "--height", "32", "--transparent", "false"]
 
 
+def spawn(command, **options):
+    """Starts a process in a session of its own: a Ctrl-C in the terminal then reaches only this
+    script, which ends everything in order (an X server gone first would end the script's own
+    connections to it, and with them the script, before the rest is cleaned up)."""
+    return subprocess.Popen(command, start_new_session=True, stdin=subprocess.DEVNULL, **options)
+
+
 class Reaper:
     """Remembers what was started and ends it: processes by id, and cleanup steps."""
 
@@ -121,9 +128,9 @@ class Desktop:
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
         log = open(os.path.join(self.folder, "xvfb.log"), "ab")
-        self.xvfb = self.reaper.track(subprocess.Popen(
+        self.xvfb = self.reaper.track(spawn(
             ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
-            pass_fds=(write_end,), stdout=log, stderr=log, stdin=subprocess.DEVNULL))
+            pass_fds=(write_end,), stdout=log, stderr=log))
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             number = pipe.readline().strip()  # written once the server accepts clients
@@ -144,8 +151,8 @@ class Desktop:
     def _start_tray(self):
         for attempt in (1, 2):
             log = open(os.path.join(self.folder, "trayer.log"), "ab")
-            self.tray = self.reaper.track(subprocess.Popen(
-                TRAY_COMMAND, env=self.base_environment(), stdout=log, stderr=log, stdin=subprocess.DEVNULL))
+            self.tray = self.reaper.track(spawn(
+                TRAY_COMMAND, env=self.base_environment(), stdout=log, stderr=log))
             if poll(15, lambda: self.tray.poll() is None and self.x.tray_panel()):
                 return
             stop_process(self.tray)
@@ -176,9 +183,9 @@ class Desktop:
         command = ["xclip", "-selection", "clipboard", "-quiet"]
         if target:
             command += ["-t", target]
-        self.clip_owner = self.reaper.track(subprocess.Popen(
+        self.clip_owner = self.reaper.track(spawn(
             command + ["-i", path], env=self.base_environment(),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL))
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         if previous is not None:
             # It ends by itself when it loses the selection; this only makes sure.
             stop_process(previous, grace=2)
@@ -201,9 +208,9 @@ class Desktop:
         """A new owner without waiting: the soak changes the clipboard ten times a second."""
         previous = self.clip_owner
         command = ["xclip", "-selection", "clipboard", "-quiet"] + (["-t", target] if target else [])
-        self.clip_owner = subprocess.Popen(
+        self.clip_owner = spawn(
             command + ["-i", path], env=self.base_environment(),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.reaper.track(self.clip_owner)
         if previous is not None:
             self.reaper.forget(previous)

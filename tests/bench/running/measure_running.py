@@ -21,6 +21,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # nothing written into the source tree
 
 import clipboard_texts  # noqa: E402
 import desktop  # noqa: E402
@@ -285,6 +286,7 @@ def main(argv):
 
     def interrupted(signum, frame):
         raise KeyboardInterrupt(f"signal {signum}")
+    signal.signal(signal.SIGINT, interrupted)
     signal.signal(signal.SIGTERM, interrupted)
     signal.signal(signal.SIGHUP, interrupted)
 

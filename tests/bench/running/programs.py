@@ -99,9 +99,8 @@ class Program:
         self.before_start(desk)
         log = open(os.path.join(folder, "program.log"), "ab")
         started = time.monotonic()
-        self.process = self.reaper.track(subprocess.Popen(
-            self.command(), env=self.environment, stdout=log, stderr=log, stdin=subprocess.DEVNULL,
-            cwd=home))
+        self.process = self.reaper.track(desktop.spawn(self.command(), env=self.environment, stdout=log,
+                                                       stderr=log, cwd=home))
         return started
 
     def extend_environment(self, environment, home):
@@ -178,9 +177,14 @@ class WindowsProgram(Program):
         script = os.path.join(SOURCE_DIR, "tests", "e2e", "win32", "prepare_prefix.sh")
         log_path = os.path.join(self.work_dir, "prepare-prefix.log")
         with open(log_path, "wb") as log:
-            result = subprocess.run(["bash", script, self.wine_work, self.path], env=environment,
-                                    stdout=log, stderr=log, stdin=subprocess.DEVNULL, timeout=400)
-        if result.returncode != 0:
+            process = desktop.spawn(["bash", script, self.wine_work, self.path], env=environment,
+                                    stdout=log, stderr=log)
+            try:
+                status = process.wait(timeout=400)
+            except BaseException:
+                desktop.stop_process(process, grace=30)  # its own trap stops its display and wineserver
+                raise
+        if status != 0:
             raise RuntimeError(f"the Wine prefix could not be prepared (see {log_path})")
 
     def version(self):
@@ -194,9 +198,9 @@ class WindowsProgram(Program):
 
     def before_start(self, desk):
         # A warm Wine: a persistent wineserver and the prefix's services already running.
-        subprocess.run(["wineserver", "-p"], env=self.environment, check=True, timeout=60)
+        subprocess.run(["wineserver", "-p"], env=self.environment, check=True, timeout=60, start_new_session=True)
         self.reaper.on_cleanup(self.kill_wineserver)
-        result = subprocess.run(["wine", "wineboot"], env=self.environment, timeout=120,
+        result = subprocess.run(["wine", "wineboot"], env=self.environment, timeout=120, start_new_session=True,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if result.returncode != 0:
             raise RuntimeError("wineboot failed in the warm-up of the Wine prefix")
@@ -256,8 +260,7 @@ class GoldenDict(Program):
             environment = private_environment(desk.base_environment(), self.template_home, "prepare")
             config = os.path.join(self.template_home, ".config", "goldendict", "config")
             log = open(os.path.join(desk.folder, "program.log"), "ab")
-            process = reaper.track(subprocess.Popen(["goldendict"], env=environment, stdout=log, stderr=log,
-                                                    stdin=subprocess.DEVNULL))
+            process = reaper.track(desktop.spawn(["goldendict"], env=environment, stdout=log, stderr=log))
             if not desktop.poll(30, lambda: os.path.exists(config) and os.path.getsize(config) > 0 and
                                 desk.docked_icons()):
                 raise RuntimeError("GoldenDict wrote no configuration within 30 s")

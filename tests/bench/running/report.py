@@ -77,6 +77,7 @@ def section(results):
     lines = [BEGIN, "## The running programs", ""]
     lines += where_from(results)
     lines += per_program(results)
+    lines += reactions(results)
     lines += ratios(results)
     lines += targets(results)
     lines += soak(results)
@@ -170,6 +171,31 @@ def row(results, name, label, prefix):
     return (f"| {label} | {dock} | {figure('short', 'cpu_percent', percent)} | {figure('long', 'cpu_percent', percent)} "
             f"| {memory['short']} | {memory['long']} | {int(statistics.median(count)) if count else '?'} | {xvfb} "
             f"| {first_read} |")
+
+
+def reactions(results):
+    """What a change of the clipboard costs once, and whether the program showed a window for it:
+    the proof that the peers, which read the clipboard only when it changes, were watching."""
+    lines = [
+        "### Reaction to the change (before each hold)",
+        "",
+        "CPU time from the moment the clipboard changes to the end of the settling time, and the "
+        "program's windows on show then (besides the tray host's panel).",
+        "",
+        "| program | CPU time, short text | CPU time, 10 MB text | windows shown after the 10 MB change |",
+        "|---|---|---|---|",
+    ]
+    for name in [n for n in ORDER if n in results["programs"]]:
+        shown = set()
+        for repetition in results["repetitions"]:
+            for entry in repetition:
+                if entry["program"] == name:
+                    shown.update(w for w in entry.get("long_reaction", {}).get("windows", []) if w != "panel trayer")
+        cells = [spread(values(results, name, (f"{hold}_reaction", "cpu_s")), seconds) for hold in ("short", "long")]
+        lines.append(f"| {results['programs'][name]['label']} | {cells[0]} | {cells[1]} | "
+                     f"{', '.join(sorted(shown)) or 'none'} |")
+    lines.append("")
+    return lines
 
 
 def ratios(results):
