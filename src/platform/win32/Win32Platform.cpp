@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace vorda {
@@ -53,6 +54,7 @@ struct Win32Platform::State {
     std::vector<TimerDefinition> timers;
     UINT taskbarCreated = 0;
     HWND iconWindow = nullptr;
+    std::optional<TrayRecordBytes> trayRecordShown; // as the tray last took it
     std::unique_ptr<ClipboardWatcher> clipboard = ClipboardWatcher::Start();
 
     [[nodiscard]] UINT CommandOf(MenuItem item) const { return kFirstMenuCommand + static_cast<UINT>(item); }
@@ -332,10 +334,23 @@ std::optional<MenuItem> Win32Platform::ShowPopupMenu()
 
 bool Win32Platform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record)
 {
+    State& s = *state_;
+    // The program sends the same record five times a second. Under Wine each request waits for the
+    // tray, which takes seconds while it docks the icon in a tray host that has just come; so a
+    // modify that would change nothing is not sent.
+    if (message == NIM_MODIFY && s.trayRecordShown && *s.trayRecordShown == record) {
+        return true;
+    }
     // The core's bytes are the first NOTIFYICONDATAA as it stands: cbSize 88 tells the shell so.
     NOTIFYICONDATAA data{};
     std::memcpy(&data, record.data(), record.size());
-    return Shell_NotifyIconA(message, &data) != FALSE;
+    const bool done = Shell_NotifyIconA(message, &data) != FALSE;
+    if (done && (message == NIM_ADD || message == NIM_MODIFY)) {
+        s.trayRecordShown = record;
+    } else {
+        s.trayRecordShown.reset();
+    }
+    return done;
 }
 
 // --- Text, clipboard, browser -----------------------------------------------------------------
