@@ -3,8 +3,7 @@
 - "linux": our Qt program. It writes its autostart entry into the private XDG_CONFIG_DIRS.
 - "windows": our Dictionary.exe under Wine, in a 32-bit prefix of our own made by
   tests/e2e/win32/prepare_prefix.sh. Before the program starts, the prefix's wineserver is already
-  running (persistent) and its services are up (wineboot), as on a desktop where Wine has run
-  before; explorer.exe, which hosts Wine's tray icons, starts with the program. The program's own
+  running (persistent) and its services are up, as on a desktop where Wine has run before; explorer.exe, which hosts Wine's tray icons, starts with the program. The program's own
   process is Dictionary.exe; every other process of the prefix is Wine's shared part.
 - "goldendict": clipboard scanning on (the scan popup on at start, and tracking of CLIPBOARD
   changes), starting to the tray; its online sources are turned off, so a scan looks up nothing
@@ -89,18 +88,22 @@ class Program:
     def before_start(self, desk):
         """Whatever must be running before the program's start is timed."""
 
-    def start(self, desk, folder, tag):
+    def set_up(self, desk, folder, tag):
+        """A fresh copy of the prepared home, the environment, and whatever must run beforehand."""
         home = os.path.join(folder, "home")
         shutil.rmtree(home, ignore_errors=True)
         shutil.copytree(self.template_home, home, symlinks=True)
-        self.tag = tag
+        self.folder, self.home, self.tag = folder, home, tag
         self.environment = private_environment(desk.base_environment(), home, tag)
         self.extend_environment(self.environment, home)
         self.before_start(desk)
-        log = open(os.path.join(folder, "program.log"), "ab")
+
+    def start(self):
+        """Starts the program; returns the monotonic time just before its process was created."""
+        log = open(os.path.join(self.folder, "program.log"), "ab")
         started = time.monotonic()
         self.process = self.reaper.track(desktop.spawn(self.command(), env=self.environment, stdout=log,
-                                                       stderr=log, cwd=home))
+                                                       stderr=log, cwd=self.home))
         return started
 
     def extend_environment(self, environment, home):
@@ -197,15 +200,19 @@ class WindowsProgram(Program):
         environment.update(self.wine_environment({}))
 
     def before_start(self, desk):
-        # A warm Wine: a persistent wineserver and the prefix's services already running.
+        # A warm Wine: a persistent wineserver, and the prefix's services started by a first small
+        # program. Not wineboot: it would also start whatever the Run key names, and the program
+        # puts itself there.
         subprocess.run(["wineserver", "-p"], env=self.environment, check=True, timeout=60, start_new_session=True)
         self.reaper.on_cleanup(self.kill_wineserver)
-        result = subprocess.run(["wine", "wineboot"], env=self.environment, timeout=120, start_new_session=True,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        result = subprocess.run(["wine", "reg", "query", r"HKCU\Software"], env=self.environment, timeout=120,
+                                start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if result.returncode != 0:
-            raise RuntimeError("wineboot failed in the warm-up of the Wine prefix")
-        # wineboot's children may still be settling; let the shared processes go quiet.
+            raise RuntimeError("the warm-up of the Wine prefix failed")
+        # The services it started may still be settling; let them go quiet.
         time.sleep(2)
+        if desk.docked_icons():
+            raise RuntimeError("an icon docked during Wine's warm-up, before the program started")
 
     def command(self):
         return ["wine", WINDOWS_PROGRAM_PATH]
