@@ -244,8 +244,10 @@ def soak_result(entry, changes, settings):
 
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--linux-program", required=True)
-    parser.add_argument("--windows-program", required=True)
+    parser.add_argument("--linux-program")
+    parser.add_argument("--windows-program")
+    parser.add_argument("--report-only", metavar="JSON",
+                        help="measure nothing: write the section from the raw results of an earlier run")
     parser.add_argument("--output", default="docs/performance.md", help="the document whose section is written")
     parser.add_argument("--json", default="build/bench-logs/running.json")
     parser.add_argument("--work-dir", default="build/bench-running")
@@ -264,6 +266,8 @@ def parse_arguments(argv):
     if settings.soak_seconds and settings.soak_seconds <= settings.soak_warmup_seconds:
         settings.soak_warmup_seconds = settings.soak_seconds / 3
     settings.active_reapers = []
+    if not settings.report_only and not (settings.linux_program and settings.windows_program):
+        parser.error("--linux-program and --windows-program are needed (or --report-only)")
     return settings
 
 
@@ -284,6 +288,11 @@ def make_programs(settings):
 
 def main(argv):
     settings = parse_arguments(argv)
+    if settings.report_only:
+        with open(settings.report_only) as file:
+            report.replace_section(settings.output, report.section(json.load(file)))
+        log(f"section written into {settings.output} from {settings.report_only}")
+        return 0
     settings.work_dir = os.path.abspath(settings.work_dir)
     command = "python3 tests/bench/running/measure_running.py " + " ".join(shlex.quote(a) for a in argv)
 

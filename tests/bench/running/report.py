@@ -127,8 +127,9 @@ def where_from(results):
         "tray icons, winedevice.exe, plugplay.exe, svchost.exe, rpcss.exe), which serve every Windows program; "
         "GoldenDict's process; CopyQ's server and its clipboard monitor",
         "- Another client's first read: right after xclip takes the clipboard, `xclip -o` reads it back "
-        "whole, while the program on that display reacts to the same change; a long wait there means the "
-        "program's own read held up the owner, which serves one reader at a time",
+        "whole, while the program on that display reacts to the same change. xclip hands a large text over "
+        "in pieces; waits of about 60 s have been seen with ours and with the peers alike, so a long wait "
+        "there is the owner's (xclip's) and not by itself a fault of the program",
         "- Wine is warm: the prefix's wineserver (persistent) and services run before the program starts; "
         "explorer.exe starts with the program and is in its time to dock",
         "- GoldenDict: clipboard scanning on (scan popup on at start, tracking CLIPBOARD changes), started "
