@@ -30,11 +30,9 @@ std::u16string PrepareLookupText(std::u16string_view text) { return PercentEncod
 
 std::u16string BuildLookupAddress(const LookupService& service, std::u16string_view text)
 {
-    // One pass: the text is encoded straight onto the end of the base address.
-    const std::u16string_view trimmed = TrimSpaces(text);
+    // The text is encoded straight onto the end of the base address: no temporary copy of it.
     std::u16string address = service.BaseAddress();
-    address.reserve(address.size() + trimmed.size());
-    AppendPercentEncoded(address, trimmed);
+    AppendPercentEncoded(address, TrimSpaces(text));
     return address;
 }
 

@@ -94,6 +94,15 @@ bool IsUnreserved(unsigned char b)
            b == '_' || b == '~';
 }
 
+// The address units of one code point: itself when unreserved, else "%XX" for each UTF-8 byte.
+std::size_t PercentEncodedLength(char32_t cp)
+{
+    if (cp < 0x80) {
+        return IsUnreserved(static_cast<unsigned char>(cp)) ? 1 : 3;
+    }
+    return 3 * (cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4);
+}
+
 } // namespace
 
 std::string ToUtf8(std::u16string_view text)
@@ -152,17 +161,24 @@ std::string ToWindows1252(std::u16string_view text)
 void AppendPercentEncoded(std::u16string& out, std::u16string_view text)
 {
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    // Sized exactly first: appended as it goes, a long address would be moved again each time it grew.
+    std::size_t length = 0;
+    ForEachCodePoint(text, [&](char32_t cp) { length += PercentEncodedLength(cp); });
+    const std::size_t start = out.size();
+    out.resize(start + length);
+    char16_t* next = out.data() + start;
     ForEachCodePoint(text, [&](char32_t cp) {
         if (cp < 0x80 && IsUnreserved(static_cast<unsigned char>(cp))) {
-            out += static_cast<char16_t>(cp);
+            *next++ = static_cast<char16_t>(cp);
             return;
         }
         char bytes[4];
         const std::size_t count = EncodeUtf8(cp, bytes);
         for (std::size_t i = 0; i < count; ++i) {
             const auto b = static_cast<unsigned char>(bytes[i]);
-            const char16_t escaped[3] = {u'%', kHex[b >> 4], kHex[b & 0x0F]};
-            out.append(escaped, 3);
+            *next++ = u'%';
+            *next++ = kHex[b >> 4];
+            *next++ = kHex[b & 0x0F];
         }
     });
 }
@@ -170,7 +186,6 @@ void AppendPercentEncoded(std::u16string& out, std::u16string_view text)
 std::u16string PercentEncode(std::u16string_view text)
 {
     std::u16string out;
-    out.reserve(text.size());
     AppendPercentEncoded(out, text);
     return out;
 }
