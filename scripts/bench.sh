@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
-# Measures the core and writes the measured part of docs/performance.md:
-# - Google Benchmark of the clipboard tick and the look-up (Release build, medians of repetitions);
-# - a million inputs for each libFuzzer target (clang, ASan + UBSan);
-# - the soak run, a day of clipboard ticks, optimised and under ASan + UBSan.
-# Takes about 45 minutes on two cores, most of it the fuzzing. Exits non-zero if any part failed; the
-# document is written either way and says which.
+# Measures the programs and writes the measured parts of docs/performance.md:
+# - core: Google Benchmark of the clipboard tick and the look-up (Release build, medians of
+#   repetitions); the soak run, a day of clipboard ticks, optimised and under ASan + UBSan; a million
+#   inputs for each libFuzzer target (clang, ASan + UBSan);
+# - running: the Linux program and Dictionary.exe under Wine, each on a private X display with a tray
+#   host, beside GoldenDict and CopyQ: time to dock, CPU and memory with a short and a 10 MB clipboard
+#   text, and a 10-minute soak of ours (tests/bench/running).
+# The running programs are measured before the fuzzing, while the machine is otherwise quiet. Takes
+# about 75 minutes on two cores. Exits non-zero if any part failed; the document is written either
+# way and says which.
 #
-#     bash scripts/bench.sh [--repetitions N] [--fuzz-runs N]
+#     bash scripts/bench.sh [--only core|running] [--repetitions N] [--running-repetitions N] [--fuzz-runs N]
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 command="bash scripts/bench.sh${*:+ $*}"
 repetitions=5
+running_repetitions=3
 fuzz_runs=1000000
+only=""
+usage="usage: bash scripts/bench.sh [--only core|running] [--repetitions N] [--running-repetitions N] [--fuzz-runs N]"
 while (($#)); do
     case "$1" in
+        --only) only=$2; shift 2 ;;
         --repetitions) repetitions=$2; shift 2 ;;
+        --running-repetitions) running_repetitions=$2; shift 2 ;;
         --fuzz-runs) fuzz_runs=$2; shift 2 ;;
-        *) echo "usage: bash scripts/bench.sh [--repetitions N] [--fuzz-runs N]" >&2; exit 2 ;;
+        *) echo "$usage" >&2; exit 2 ;;
     esac
 done
+[[ -z "$only" || "$only" == core || "$only" == running ]] || { echo "$usage" >&2; exit 2; }
+core() { [[ "$only" != running ]]; }
+running() { [[ "$only" != core ]]; }
 
 for directory in bench fuzz soak; do
     if ! grep -q "add_subdirectory($directory)" tests/CMakeLists.txt; then
@@ -28,7 +40,7 @@ for directory in bench fuzz soak; do
     fi
 done
 
-bash scripts/install-deps.sh || exit 1
+bash scripts/install-deps.sh --peers || exit 1
 
 jobs=$(nproc)
 logs=build/bench-logs
@@ -36,77 +48,87 @@ rm -rf "$logs" && mkdir -p "$logs"
 failed=0
 step() { echo; echo "== $*"; }
 
-step "Building: Release (benchmarks, soak), ASan + UBSan (soak), clang (fuzz targets)"
-set -e
-cmake -S . -B build/bench -DVORDA_PLATFORM=none -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench -j "$jobs" --target vorda_bench vorda_soak
-cmake -S . -B build/bench-asan -DVORDA_PLATFORM=none -DVORDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build/bench-asan -j "$jobs" --target vorda_soak
-cmake -S . -B build/bench-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORDA_PLATFORM=none -DVORDA_FUZZ=ON \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_FUZZ_RUNS="$fuzz_runs" -DVORDA_FUZZ_SECONDS=0 >/dev/null
-cmake --build build/bench-fuzz -j "$jobs" --target vorda_fuzz_targets
-set +e
+core_build() {
+    step "Building: Release (benchmarks, soak), ASan + UBSan (soak), clang (fuzz targets)"
+    cmake -S . -B build/bench -DVORDA_PLATFORM=none -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build build/bench -j "$jobs" --target vorda_bench vorda_soak &&
+        cmake -S . -B build/bench-asan -DVORDA_PLATFORM=none -DVORDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+        cmake --build build/bench-asan -j "$jobs" --target vorda_soak &&
+        cmake -S . -B build/bench-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORDA_PLATFORM=none -DVORDA_FUZZ=ON \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_FUZZ_RUNS="$fuzz_runs" -DVORDA_FUZZ_SECONDS=0 >/dev/null &&
+        cmake --build build/bench-fuzz -j "$jobs" --target vorda_fuzz_targets
+}
+
+running_build() {
+    step "Building: the Linux program (Release) and Dictionary.exe (MinSizeRel)"
+    cmake -S . -B build/bench-programs -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build build/bench-programs -j "$jobs" --target vorda-dictionary &&
+        cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+            -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null &&
+        cmake --build build/win32 -j "$jobs"
+}
+
+if core; then core_build || exit 1; fi
+if running; then running_build || exit 1; fi
 
 # The machine is described before anything runs, the load average included.
 python3 - "$logs/machine.json" <<'EOF'
-import json, os, platform, re, subprocess, sys, datetime
-def run(*command):
+import json, subprocess, sys
+sys.path.insert(0, "tests/bench/running")
+import machine
+def first_line(*command):
     try:
-        return subprocess.run(command, capture_output=True, text=True).stdout
+        return (subprocess.run(command, capture_output=True, text=True).stdout.splitlines() or ["unknown"])[0]
     except OSError:
         return "unknown"
-cpuinfo = open("/proc/cpuinfo").read()
-model = re.search(r"^model name\s*:\s*(.+)$", cpuinfo, re.M)
-memory = re.search(r"^MemTotal:\s*(\d+) kB", open("/proc/meminfo").read(), re.M)
-commit = run("git", "rev-parse", "--short", "HEAD").strip() or "unknown"
-status = run("git", "status", "--porcelain", "--untracked-files=no") if commit != "unknown" else ""
-changed = [line.split(maxsplit=1)[1] for line in status.splitlines() if line.strip()]
-if commit != "unknown" and changed:
-    commit += " with uncommitted changes to " + ", ".join(changed)
-json.dump({
-    "date": datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC"),
-    "commit": commit,
-    "cpu": model.group(1).strip() if model else "unknown",
-    "cores": os.cpu_count(),
-    "memory": f"{int(memory.group(1)) / 1024 / 1024:.1f} GiB" if memory else "unknown",
-    "kernel": f"{platform.system()} {platform.release()}",
-    "load": " ".join(open("/proc/loadavg").read().split()[:3]),
-    "gcc": (run("g++", "--version").splitlines() or ["unknown"])[0],
-    "clang": (run("clang++", "--version").splitlines() or ["unknown"])[0],
-    "benchmark": run("dpkg-query", "-W", "-f=${Version}", "libbenchmark-dev").strip(),
-    "libfuzzer": run("dpkg-query", "-W", "-f=${Version}", "libclang-rt-14-dev").strip(),
-}, open(sys.argv[1], "w"), indent=1)
+def version(package):
+    return subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True, text=True).stdout.strip()
+description = machine.describe()
+description.update(gcc=first_line("g++", "--version"), clang=first_line("clang++", "--version"),
+                   benchmark=version("libbenchmark-dev"), libfuzzer=version("libclang-rt-14-dev"))
+json.dump(description, open(sys.argv[1], "w"), indent=1)
 EOF
 
-step "Benchmarks: $repetitions repetitions, medians"
-build/bench/tests/bench/vorda_bench --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
-    --benchmark_out="$logs/benchmarks.json" --benchmark_out_format=json || failed=1
-if grep -q '"error_occurred": true' "$logs/benchmarks.json" 2>/dev/null; then
-    echo "a benchmark failed its own check" >&2
-    failed=1
+if core; then
+    step "Benchmarks: $repetitions repetitions, medians"
+    build/bench/tests/bench/vorda_bench --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
+        --benchmark_out="$logs/benchmarks.json" --benchmark_out_format=json || failed=1
+    if grep -q '"error_occurred": true' "$logs/benchmarks.json" 2>/dev/null; then
+        echo "a benchmark failed its own check" >&2
+        failed=1
+    fi
+
+    step "Soak: a day of ticks, optimised"
+    build/bench/tests/soak/vorda_soak 432000 2>&1 | tee "$logs/soak.log"
+    soak_status=${PIPESTATUS[0]}
+
+    step "Soak: a day of ticks under ASan + UBSan"
+    build/bench-asan/tests/soak/vorda_soak 432000 2>&1 | tee "$logs/soak-asan.log"
+    soak_asan_status=${PIPESTATUS[0]}
+    ((soak_status == 0 && soak_asan_status == 0)) || failed=1
 fi
 
-step "Soak: a day of ticks, optimised"
-build/bench/tests/soak/vorda_soak 432000 2>&1 | tee "$logs/soak.log"
-soak_status=${PIPESTATUS[0]}
+if running; then
+    step "The running programs beside GoldenDict and CopyQ: $running_repetitions repetitions, then the soak"
+    python3 tests/bench/running/measure_running.py --output docs/performance.md --json "$logs/running.json" \
+        --linux-program build/bench-programs/src/platform/qt/vorda-dictionary \
+        --windows-program build/win32/Dictionary.exe --repetitions "$running_repetitions" || failed=1
+fi
 
-step "Soak: a day of ticks under ASan + UBSan"
-build/bench-asan/tests/soak/vorda_soak 432000 2>&1 | tee "$logs/soak-asan.log"
-soak_asan_status=${PIPESTATUS[0]}
-((soak_status == 0 && soak_asan_status == 0)) || failed=1
+if core; then
+    step "Fuzzing: $fuzz_runs inputs for each target"
+    rm -rf build/bench-fuzz/tests/fuzz/*/corpus/* build/bench-fuzz/tests/fuzz/*/crashes/*
+    ctest --test-dir build/bench-fuzz -L fuzz -j "$jobs" --output-on-failure --test-output-size-passed 100000000 \
+        --test-output-size-failed 100000000 || failed=1
+    cp build/bench-fuzz/Testing/Temporary/LastTest.log "$logs/fuzz.log"
 
-step "Fuzzing: $fuzz_runs inputs for each target"
-rm -rf build/bench-fuzz/tests/fuzz/*/corpus/* build/bench-fuzz/tests/fuzz/*/crashes/*
-ctest --test-dir build/bench-fuzz -L fuzz -j "$jobs" --output-on-failure --test-output-size-passed 100000000 \
-    --test-output-size-failed 100000000 || failed=1
-cp build/bench-fuzz/Testing/Temporary/LastTest.log "$logs/fuzz.log"
-
-step "Writing docs/performance.md"
-python3 tests/bench/write_performance.py --output docs/performance.md --command "$command" \
-    --machine "$logs/machine.json" --benchmarks "$logs/benchmarks.json" --repetitions "$repetitions" \
-    --fuzz-log "$logs/fuzz.log" --fuzz-runs "$fuzz_runs" \
-    --soak "$logs/soak.log" --soak-status "$soak_status" \
-    --soak-asan "$logs/soak-asan.log" --soak-asan-status "$soak_asan_status" || failed=1
+    step "Writing docs/performance.md"
+    python3 tests/bench/write_performance.py --output docs/performance.md --command "$command" \
+        --machine "$logs/machine.json" --benchmarks "$logs/benchmarks.json" --repetitions "$repetitions" \
+        --fuzz-log "$logs/fuzz.log" --fuzz-runs "$fuzz_runs" \
+        --soak "$logs/soak.log" --soak-status "$soak_status" \
+        --soak-asan "$logs/soak-asan.log" --soak-asan-status "$soak_asan_status" || failed=1
+fi
 
 if ((failed)); then
     echo "Some measurements failed; see above and docs/performance.md" >&2

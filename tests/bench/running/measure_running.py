@@ -227,16 +227,23 @@ def soak_result(entry, changes, settings):
               "icon_docked_at_end": entry.get("icon_docked_at_end", False),
               "seconds": settings.soak_seconds, "warmup_seconds": settings.soak_warmup_seconds}
     if warm:
+        # A single sample depends on which text the program holds at that moment (up to 1 MB, twice
+        # that as UTF-16), so growth is measured between the lowest samples of the first and the last
+        # window of the run: what stays resident whatever the clipboard holds.
+        window = max(settings.soak_seconds / 10, 4 * settings.soak_sample_seconds)
+        first = [s for s in warm if s["t"] < warm[0]["t"] + window]
+        last = [s for s in warm if s["t"] > warm[-1]["t"] - window]
         result.update({
-            "rss_after_warmup_kib": warm[0]["rss_kib"],
-            "rss_end_kib": warm[-1]["rss_kib"],
+            "floor_window_seconds": window,
+            "rss_after_warmup_kib": min(s["rss_kib"] for s in first),
+            "rss_end_kib": min(s["rss_kib"] for s in last),
             "rss_peak_sampled_kib": max(s["rss_kib"] for s in warm),
             "hwm_end_kib": warm[-1]["hwm_kib"],
-            "growth_kib": warm[-1]["rss_kib"] - warm[0]["rss_kib"],
         })
+        result["growth_kib"] = result["rss_end_kib"] - result["rss_after_warmup_kib"]
         if any(s["shared_rss_kib"] for s in warm):
-            result["shared_rss_after_warmup_kib"] = warm[0]["shared_rss_kib"]
-            result["shared_rss_end_kib"] = warm[-1]["shared_rss_kib"]
+            result["shared_rss_after_warmup_kib"] = min(s["shared_rss_kib"] for s in first)
+            result["shared_rss_end_kib"] = min(s["shared_rss_kib"] for s in last)
     return result
 
 

@@ -271,13 +271,16 @@ def soak(results):
                 else "Not measured.", ""]
     s = results["settings"]
     items = "; ".join(results.get("soak_items", []))
+    window = max((entry.get("floor_window_seconds", 0) for entry in entries), default=0)
     lines = [
         "### Soak",
         "",
         f"Our two programs side by side on two displays for {s['soak_seconds']:g} s, the clipboard given to a "
         f"new xclip owner every {s['soak_change_seconds'] * 1000:.0f} ms in turn: {items}. Resident memory "
-        f"sampled every {s['soak_sample_seconds']:g} s; \"after warm-up\" is the first sample after "
-        f"{s['soak_warmup_seconds']:g} s. Target: growth under 1 MiB.",
+        f"sampled every {s['soak_sample_seconds']:g} s. A sample depends on the text held at that moment, so "
+        f"\"after warm-up\" is the lowest sample in the first {window:g} s after a {s['soak_warmup_seconds']:g} s "
+        f"warm-up and \"at the end\" the lowest in the last {window:g} s; growth is the difference. "
+        "Target: growth under 1 MiB.",
         "",
         "| program | clipboard changes | resident after warm-up | at the end | highest sampled | peak (VmHWM) "
         "| growth | growth under 1 MiB | alive at the end | icon docked at the end |",
