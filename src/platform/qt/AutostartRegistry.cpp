@@ -55,7 +55,7 @@ std::string ExecLine(const std::string& command)
 {
     std::string quotedPart = command;
     if (command.size() >= 2 && command.front() == '"' && command.back() == '"') {
-        quotedPart = "\"";
+        quotedPart.assign(1, '"');
         for (const char c : std::string_view(command).substr(1, command.size() - 2)) {
             if (c == '"' || c == '`' || c == '$' || c == '\\') {
                 quotedPart += '\\';
