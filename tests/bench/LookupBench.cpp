@@ -20,7 +20,7 @@ void CountCharacters(benchmark::State& state)
     state.counters["chars"] = static_cast<double>(LengthOf(state));
 }
 
-// The first stage of PrepareLookupText on its own.
+// The UTF-8 form alone, for scale: the encoding visits the same bytes.
 void BM_ToUtf8(benchmark::State& state, TextKind kind)
 {
     const std::u16string text = MakeClipboardText(LengthOf(state), kind);
@@ -60,9 +60,10 @@ void BM_BuildLookupAddress(benchmark::State& state, TextKind kind)
 BENCHMARK_CAPTURE(BM_BuildLookupAddress, words, TextKind::Words)->Apply(AddLengthArguments);
 BENCHMARK_CAPTURE(BM_BuildLookupAddress, cyrillic, TextKind::Cyrillic)->Apply(AddLengthArguments);
 
-// The last step of BuildLookupAddress alone: the base address joined in front of the prepared text, as
-// `BaseAddress() + PrepareLookupText(text)` does it. Each join gets a fresh copy of the prepared text with
-// the same spare capacity, made outside the timing; at the small lengths the pauses dominate.
+// What building the address in two steps would add: the base address joined in front of the prepared
+// text, as `BaseAddress() + PrepareLookupText(text)` would do it. Each join gets a fresh copy of the
+// prepared text with the same spare capacity, made outside the timing; at the small lengths the pauses
+// dominate.
 void BM_JoinBaseAddress(benchmark::State& state, TextKind kind)
 {
     const std::u16string prepared = PrepareLookupText(MakeClipboardText(LengthOf(state), kind));

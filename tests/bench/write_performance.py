@@ -110,11 +110,6 @@ def series_of(medians, name, counter=None):
     return {length: medians.get(f"{name}/{length}{suffix}") for length, _ in LENGTHS}
 
 
-def difference(a, b):
-    return {length: (a[length] - b[length]) if a[length] is not None and b[length] is not None else None
-            for length, _ in LENGTHS}
-
-
 def table(headers, rows):
     lines = ["| " + " | ".join(headers) + " |", "|" + "|".join("---" for _ in headers) + "|"]
     lines += ["| " + " | ".join(row) + " |" for row in rows]
@@ -155,11 +150,12 @@ def tick_section(medians):
 
 def lookup_section(medians):
     out = ["## 2. The look-up", ""]
-    out.append("`BuildLookupAddress` for the dictionary row and its stages (`ToUtf8` is the first stage of "
-               "`PrepareLookupText`), the platform's conversion of the address to its narrow code page, and the "
-               "whole Click handler of `mnuLookup` over the fake with recording off (clipboard copy, empty-text "
-               "test, address, narrow copy, shell call). Cyrillic text takes two UTF-8 bytes a character, so six "
-               "address characters.")
+    out.append("`BuildLookupAddress` for the dictionary row; `PrepareLookupText`, the same encoding without the "
+               "base address; for scale, the UTF-8 form alone (`ToUtf8`) and the join that building the address "
+               "in two steps would add (the prepared text behind the base address); the platform's conversion "
+               "of the address to its narrow code page; and the whole Click handler of `mnuLookup` over the "
+               "fake with recording off (clipboard copy, empty-text test, address, narrow copy, shell call). "
+               "Cyrillic text takes two UTF-8 bytes a character, so six address characters.")
     for kind, title in (("words", "ASCII words"), ("cyrillic", "Cyrillic words")):
         utf8 = series_of(medians, f"BM_ToUtf8/{kind}")
         prepared = series_of(medians, f"BM_PrepareLookupText/{kind}")
@@ -169,18 +165,14 @@ def lookup_section(medians):
         join = series_of(medians, f"BM_JoinBaseAddress/{kind}")
         rows = [[label, format_time(utf8[n]), format_time(prepared[n]), format_time(join[n]), format_time(address[n]),
                  format_time(ansi[n]), format_time(handler[n])] for n, label in LENGTHS]
-        encode = difference(prepared, utf8)
         largest = LENGTHS[-1][0]
         out += ["", f"### {title}", "",
-                table(["clipboard text", "ToUtf8", "PrepareLookupText", "joining the base address alone",
+                table(["clipboard text", "ToUtf8 (scale)", "PrepareLookupText", "a two-step join (scale)",
                        "BuildLookupAddress", "platform: address to narrow", "whole handler"], rows),
                 "", growth_rows([("BuildLookupAddress", address), ("whole handler", handler)]),
-                "", "`BuildLookupAddress` encodes the text onto the base address in one pass: "
-                + format_time(address[largest]) + " for a 10 MiB text, against "
-                + format_time(utf8[largest] + encode[largest] + join[largest])
-                + " for the same work in three passes (the UTF-8 form " + format_time(utf8[largest])
-                + ", the percent-encoding of it " + format_time(encode[largest]) + ", joining the base address in front "
-                + format_time(join[largest]) + ")."]
+                "", "`BuildLookupAddress` writes the address in one go, the text encoded behind the base address: "
+                + format_time(address[largest]) + " for a 10 MiB text, against " + format_time(prepared[largest])
+                + " for the encoding alone; in two steps the join would add " + format_time(join[largest]) + "."]
     return out
 
 
