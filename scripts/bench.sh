@@ -7,7 +7,7 @@
 #   host, beside GoldenDict and CopyQ: time to dock, CPU and memory with a short and a 10 MB clipboard
 #   text, and a 10-minute soak of ours (tests/bench/running).
 # The running programs are measured before the fuzzing, while the machine is otherwise quiet. Takes
-# about 75 minutes on two cores. Exits non-zero if any part failed; the document is written either
+# about 50 minutes on two cores. Exits non-zero if any part failed; the document is written either
 # way and says which.
 #
 #     bash scripts/bench.sh [--only core|running] [--repetitions N] [--running-repetitions N] [--fuzz-runs N]
