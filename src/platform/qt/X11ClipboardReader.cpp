@@ -20,9 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Once an owner has left a request unanswered, reads fail at once for this long instead of each
-// waiting out the deadline again, so a hung owner costs one short wait a second, not every tick.
-constexpr std::chrono::milliseconds kSilentOwnerGrace{1000};
 // A large text comes in pieces; each piece must come within kAnswerDeadline, all of them within this
 // and up to this size (an owner could send without end). Reads run off the program's own thread.
 constexpr std::chrono::milliseconds kIncrementalTransferLimit{20000};
@@ -53,10 +50,6 @@ struct X11ClipboardReader::State {
     // XFixes tells of every new owner of the clipboard; without it every read counts as a change.
     std::uint8_t ownerChangeEvent = 0; // 0: no XFixes
     bool changed = false;
-
-    // The owner that left the last request unanswered, and since when.
-    xcb_window_t silentOwner = XCB_NONE;
-    Clock::time_point silentSince;
 
     State() = default;
     State(const State&) = delete;
@@ -107,21 +100,12 @@ template <typename Matches> XcbEvent WaitForEvent(State& s, Clock::time_point de
     }
 }
 
-// Answers that came after their read gave up are dropped; an owner that did answer is no longer silent.
+// Answers that came after their read gave up are dropped; new owners are noted.
 void DropLateAnswers(State& s)
 {
     while (xcb_generic_event_t* raw = xcb_poll_for_event(s.connection)) {
-        const XcbEvent event = Owned(raw);
-        if (!NoteOwnerChange(s, *event) && EventType(*event) == XCB_SELECTION_NOTIFY) {
-            s.silentOwner = XCB_NONE;
-        }
+        NoteOwnerChange(s, *Owned(raw));
     }
-}
-
-void RememberSilentOwner(State& s, xcb_window_t owner)
-{
-    s.silentOwner = owner;
-    s.silentSince = Clock::now();
 }
 
 xcb_window_t SelectionOwner(State& s)
@@ -149,7 +133,7 @@ PropertyValue TakeProperty(State& s)
     return {reply->type, reply->format, std::string(data, length)};
 }
 
-PropertyValue ReadInPieces(State& s, xcb_window_t owner)
+PropertyValue ReadInPieces(State& s)
 {
     PropertyValue whole;
     const auto limit = Clock::now() + kIncrementalTransferLimit;
@@ -164,7 +148,6 @@ PropertyValue ReadInPieces(State& s, xcb_window_t owner)
                                                    change.state == XCB_PROPERTY_NEW_VALUE;
                                         });
         if (!piece) {
-            RememberSilentOwner(s, owner);
             throw PlatformError("the clipboard's owner stopped sending its text");
         }
         PropertyValue next = TakeProperty(s);
@@ -181,7 +164,7 @@ PropertyValue ReadInPieces(State& s, xcb_window_t owner)
 }
 
 // Asks the owner for the clipboard as `target`; nothing when it has no such form.
-std::optional<PropertyValue> Convert(State& s, xcb_window_t owner, xcb_atom_t target)
+std::optional<PropertyValue> Convert(State& s, xcb_atom_t target)
 {
     xcb_delete_property(s.connection, s.requestor, s.property);
     xcb_convert_selection(s.connection, s.requestor, s.clipboard, target, s.property, XCB_CURRENT_TIME);
@@ -196,24 +179,22 @@ std::optional<PropertyValue> Convert(State& s, xcb_window_t owner, xcb_atom_t ta
             return notify.requestor == s.requestor && notify.selection == s.clipboard;
         });
     if (!answer) {
-        RememberSilentOwner(s, owner);
         throw PlatformError("the clipboard's owner does not answer");
     }
-    s.silentOwner = XCB_NONE;
     if (reinterpret_cast<const xcb_selection_notify_event_t&>(*answer).property == XCB_NONE) {
         return std::nullopt;
     }
     PropertyValue value = TakeProperty(s);
     if (value.type == s.incr) {
-        return ReadInPieces(s, owner);
+        return ReadInPieces(s);
     }
     return value;
 }
 
 // The forms the owner offers; nothing when it does not say.
-std::optional<std::vector<xcb_atom_t>> OfferedTargets(State& s, xcb_window_t owner)
+std::optional<std::vector<xcb_atom_t>> OfferedTargets(State& s)
 {
-    const auto value = Convert(s, owner, s.targets);
+    const auto value = Convert(s, s.targets);
     if (!value || value->format != 32) {
         return std::nullopt;
     }
@@ -331,17 +312,14 @@ std::u16string X11ClipboardReader::ReadText()
     if (owner == XCB_NONE) {
         return {};
     }
-    if (owner == s.silentOwner && Clock::now() - s.silentSince < kSilentOwnerGrace) {
-        throw PlatformError("the clipboard's owner does not answer");
-    }
-    // Asking first keeps a picture on the clipboard from being sent over five times a second.
-    const auto offered = OfferedTargets(s, owner);
+    // Asking first keeps a picture on the clipboard from being sent over at all.
+    const auto offered = OfferedTargets(s);
     for (const xcb_atom_t target : {s.utf8String, xcb_atom_t{XCB_ATOM_STRING}}) {
         if (offered && std::find(offered->begin(), offered->end(), target) == offered->end()) {
             continue;
         }
         // Some owners send what they hold whatever was asked; only text typed as asked is text.
-        if (const auto value = Convert(s, owner, target); value && value->type == target) {
+        if (const auto value = Convert(s, target); value && value->type == target) {
             return Decode(s, *value);
         }
     }

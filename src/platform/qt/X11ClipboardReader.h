@@ -4,7 +4,7 @@
 //
 // Qt's own read waits up to five seconds per format for an owner that does not answer (fifteen
 // seconds in all, measured against a stopped xclip). Here an owner that has not answered within
-// kAnswerDeadline makes the read fail, and one that stopped answering is not asked again for a while.
+// kAnswerDeadline makes the read fail; ClipboardWatcher asks again a second later.
 
 #include <chrono>
 #include <memory>

@@ -224,7 +224,7 @@ fault_silent_owner() {
     desk_on_cleanup "kill -KILL $frozen"
     kill -STOP "$frozen"
     measure 3 "silent owner"
-    qt_icon_shows_text || fail "the icon changed although the clipboard could not be read"
+    qt_icon_shows_text || fail "the icon changed although the owner's text was read before it stopped"
 
     step "the popup opens promptly"
     local started elapsed
