@@ -323,6 +323,11 @@ std::u16string X11ClipboardReader::ReadText()
             return Decode(s, *value);
         }
     }
+    // Text offered but not given is a failed read, asked again later: "no text" would stand until the
+    // clipboard next changes owner.
+    if (offered && std::find(offered->begin(), offered->end(), s.utf8String) != offered->end()) {
+        throw PlatformError("the clipboard's owner offers text but does not give it");
+    }
     return {}; // the owner has no text form: a picture, for instance
 }
 

@@ -20,20 +20,35 @@ std::u16string ClipboardWatcher::ReadNow()
     if (!OpenClipboard(nullptr)) {
         throw PlatformError("the clipboard cannot be opened");
     }
-    std::u16string text;
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
-            const std::size_t capacity = GlobalSize(data) / sizeof(wchar_t);
-            std::size_t length = 0;
-            while (length < capacity && units[length] != L'\0') {
-                ++length;
-            }
-            text.assign(units, units + length);
-            GlobalUnlock(data);
+    // Closed and unlocked on every way out, a failed allocation included: a clipboard left open
+    // blocks every program.
+    struct Closer {
+        ~Closer() { CloseClipboard(); }
+    } closer;
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (data == nullptr) {
+        // Text announced but not delivered: Wine could not fetch it from its X owner (one that stopped,
+        // or one replaced while a large text came). Reported as a failure, so that it is asked again:
+        // no text would stand until the clipboard next changes.
+        if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+            throw PlatformError("the clipboard's text could not be fetched");
         }
+        return {};
     }
-    CloseClipboard();
-    return text;
+    const auto* units = static_cast<const wchar_t*>(GlobalLock(data));
+    if (units == nullptr) {
+        throw PlatformError("the clipboard's text cannot be locked");
+    }
+    struct Unlocker {
+        HANDLE data;
+        ~Unlocker() { GlobalUnlock(data); }
+    } unlocker{data};
+    const std::size_t capacity = GlobalSize(data) / sizeof(wchar_t);
+    std::size_t length = 0;
+    while (length < capacity && units[length] != L'\0') {
+        ++length;
+    }
+    return std::u16string(units, units + length);
 }
 
 struct ClipboardWatcher::State {

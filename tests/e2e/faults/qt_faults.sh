@@ -259,6 +259,18 @@ fault_silent_owner() {
     desk_clear_browser_log
     qt_double_click "$QT_ICON"
     qt_expect_opened_once "$(qt_address mnuLookup fresh)"
+
+    step "an owner offers text but gives it only after 3 s: the program asks again and catches up"
+    : "${VORDA_X11_LATE_OWNER:?the late owner}"
+    clip_no_text "spaces before the late owner"
+    desk_release_clipboard
+    "$VORDA_X11_LATE_OWNER" late 3000 >"$DESK_DIR/late-owner.txt" 2>&1 &
+    DESK_CLIP_PID=$!
+    desk_poll 5 grep -q owner "$DESK_DIR/late-owner.txt" || fail "the late owner did not take the clipboard"
+    wait_icon text "the late owner's text" 10
+    desk_clear_browser_log
+    qt_double_click "$QT_ICON"
+    qt_expect_opened_once "$(qt_address mnuLookup late)"
 }
 
 fault_no_browser() {

@@ -331,6 +331,18 @@ fault_clipboard_held() {
     wait_icon text "fresh"
     measure 2 "after the owner went away"
     expect_looked_up "$(lookup_address mnuLookup fresh)"
+
+    step "an X program offers text but gives it only after 4 s: the program asks again and catches up"
+    : "${VORDA_X11_LATE_OWNER:?the late owner}"
+    clip_no_text "spaces before the late owner"
+    desk_release_clipboard
+    "$VORDA_X11_LATE_OWNER" late 4000 >"$DESK_DIR/late-owner.txt" 2>&1 &
+    DESK_CLIP_PID=$!
+    desk_poll 5 grep -q owner "$DESK_DIR/late-owner.txt" || fail "the late owner did not take the clipboard"
+    # Wine offers the text at once and fails to fetch it until the owner gives it; the clipboard's
+    # number does not move again when it does.
+    wait_icon text "the late owner's text"
+    expect_looked_up "$(lookup_address mnuLookup late)"
 }
 
 fault_tray_host_later() {
