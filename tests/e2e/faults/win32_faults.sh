@@ -262,7 +262,9 @@ fault_odd_text() {
 
     step "invalid UTF-8 from an X program: Wine makes each bad byte U+FFFD"
     printf '%b' '\xff\xfe ok' >"$DESK_DIR/invalid.bin"
+    clip_no_text "spaces before invalid UTF-8"
     clip_bytes "$DESK_DIR/invalid.bin"
+    wait_icon text "invalid UTF-8" # Wine passes an X change on up to two seconds later
     expect_looked_up "$base%EF%BF%BD%EF%BF%BD%20ok"
     ticks_check "$TICK_LIMIT_MS" 20 "odd texts"
 }
