@@ -1,20 +1,5 @@
-# Cross-builds Dictionary.exe for 32-bit Windows with Debian's mingw-w64 (i686, win32 threads).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-builds Dictionary.exe for 32-bit Windows with Debian's mingw-w64 (i686, win32 threads): the
+# program as it ships.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(VORDA_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VORDA_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${VORDA_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${VORDA_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${VORDA_MINGW_PREFIX}-objdump CACHE FILEPATH "objdump for the Windows binaries")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VORDA_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Each function and datum in its own section, so that the linker can drop what the program never
-# calls (Dictionary.exe links the C++ runtime statically).
-set(CMAKE_C_FLAGS_INIT "-ffunction-sections -fdata-sections")
-set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

@@ -5,6 +5,7 @@
 #include "platform/qt/TerminationSignals.h"
 #include "platform/qt/Windows1252.h"
 #include "platform/qt/ClipboardWatcher.h"
+#include "tray/TrayRecordFields.h"
 #include "text/Utf16.h"
 
 #include <QAction>
@@ -66,20 +67,6 @@ QIcon LoadIcon(const QString& path)
         }
     } while (reader.jumpToNextImage());
     return icon;
-}
-
-std::uint32_t RecordIconHandle(const TrayRecordBytes& record)
-{
-    return static_cast<std::uint32_t>(record[20]) | static_cast<std::uint32_t>(record[21]) << 8 |
-           static_cast<std::uint32_t>(record[22]) << 16 | static_cast<std::uint32_t>(record[23]) << 24;
-}
-
-// The tooltip field holds Windows-1252 text up to its first NUL.
-QString RecordTooltip(const TrayRecordBytes& record)
-{
-    const auto* tip = reinterpret_cast<const char*>(record.data() + 24);
-    const std::string_view field(tip, kTrayRecordSize - 24);
-    return ToQString(FromWindows1252(field.substr(0, field.find('\0'))));
 }
 
 } // namespace
@@ -266,7 +253,8 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
     if ((message != kTrayAdd && message != kTrayModify) || (message == kTrayModify && !s.tray->isVisible())) {
         return false;
     }
-    const IconHandle handle = RecordIconHandle(record);
+    const TrayRecordFields fields = ReadTrayRecord(record);
+    const IconHandle handle = fields.hIcon;
     const auto icon = s.icons.find(handle);
     if (icon == s.icons.end()) {
         return false;
@@ -276,7 +264,7 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
         s.tray->setIcon(icon->second);
         s.trayIconShown = handle;
     }
-    if (const QString tip = RecordTooltip(record); tip != s.tray->toolTip()) {
+    if (const QString tip = ToQString(FromWindows1252(fields.szTip)); tip != s.tray->toolTip()) {
         s.tray->setToolTip(tip);
     }
     if (message == kTrayAdd) {

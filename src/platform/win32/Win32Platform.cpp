@@ -3,6 +3,7 @@
 #include "app/resources/resource.h"
 #include "platform/win32/ClipboardWatcher.h"
 #include "platform/win32/InputDialog.h"
+#include "tray/TrayRecordFields.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -29,8 +30,42 @@ constexpr UINT kFirstMenuCommand = 1000; // a chosen item's command is this plus
 constexpr UINT_PTR kFirstTimerId = 1;
 constexpr std::int16_t kScaleModePixels = 3;
 
+// Handles are 32-bit significant on 64-bit Windows and widened with their sign, as LongToHandle does
+// (HKEY_LOCAL_MACHINE is 0x80000002 to the core and 0xFFFFFFFF80000002 to a 64-bit build).
+template <typename Handle> Handle HandleOf(std::uint32_t value)
+{
+    return reinterpret_cast<Handle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
+}
+
+#if defined(_WIN64)
+
+// The 64-bit build's NOTIFYICONDATAA has wider handles and padding, so the core's record is laid
+// into it field by field.
+NOTIFYICONDATAA NativeTrayRecord(const TrayRecordBytes& record)
+{
+    const TrayRecordFields fields = ReadTrayRecord(record);
+    NOTIFYICONDATAA data{};
+    data.cbSize = fields.cbSize == kTrayRecordSize ? DWORD{NOTIFYICONDATAA_V1_SIZE} : DWORD{fields.cbSize};
+    data.hWnd = HandleOf<HWND>(fields.hWnd);
+    data.uID = fields.uID;
+    data.uFlags = fields.uFlags;
+    data.uCallbackMessage = fields.uCallbackMessage;
+    data.hIcon = HandleOf<HICON>(fields.hIcon);
+    std::memcpy(data.szTip, record.data() + kTipOffset, kTipBytes);
+    return data;
+}
+#else
 static_assert(sizeof(NOTIFYICONDATAA) >= kTrayRecordSize && NOTIFYICONDATAA_V1_SIZE == kTrayRecordSize,
               "the first NOTIFYICONDATAA is the core's 88 bytes");
+
+// The core's bytes are the first NOTIFYICONDATAA as it stands: cbSize 88 tells the shell so.
+NOTIFYICONDATAA NativeTrayRecord(const TrayRecordBytes& record)
+{
+    NOTIFYICONDATAA data{};
+    std::memcpy(&data, record.data(), record.size());
+    return data;
+}
+#endif
 
 std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()}; }
 std::u16string FromWide(std::wstring_view text) { return {text.begin(), text.end()}; }
@@ -38,7 +73,7 @@ std::string Narrow(std::string_view text) { return std::string(text); } // NUL-t
 
 UINT EnabledFlag(bool enabled) { return enabled ? UINT{MF_ENABLED} : UINT{MF_GRAYED}; }
 
-HKEY KeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
+HKEY KeyOf(std::uint32_t value) { return HandleOf<HKEY>(value); }
 std::uint32_t HandleValue(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
 
 } // namespace
@@ -341,9 +376,7 @@ bool Win32Platform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes
     if (message == NIM_MODIFY && s.trayRecordShown && *s.trayRecordShown == record) {
         return true;
     }
-    // The core's bytes are the first NOTIFYICONDATAA as it stands: cbSize 88 tells the shell so.
-    NOTIFYICONDATAA data{};
-    std::memcpy(&data, record.data(), record.size());
+    NOTIFYICONDATAA data = NativeTrayRecord(record);
     const bool done = Shell_NotifyIconA(message, &data) != FALSE;
     if (done && (message == NIM_ADD || message == NIM_MODIFY)) {
         s.trayRecordShown = record;
@@ -410,7 +443,7 @@ std::intptr_t Win32Platform::ShellExecute(WindowHandle owner, std::string_view o
         return SE_ERR_OOM; // what the shell reports when it has no room for a command
     }
     const HINSTANCE result =
-        ShellExecuteA(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(owner)), Narrow(operation).c_str(),
+        ShellExecuteA(HandleOf<HWND>(owner), Narrow(operation).c_str(),
                       Narrow(file).c_str(), Narrow(parameters).c_str(), Narrow(directory).c_str(), showCommand);
     return reinterpret_cast<std::intptr_t>(result);
 }
