@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "tray/TrayRecordFields.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,43 @@ TEST(TrayIconRecord, CharactersOutsideTheCodePageBecomeQuestionMarks)
     fake.window.tmrCheckClipboard_Timer();
     ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
     EXPECT_EQ(VisibleTip(fake.platform.trayRequests[0].bytes), "Vorda Dictionary. Look up '?mega ?'");
+}
+
+} // namespace
+} // namespace vorda::test
+
+namespace vorda::test {
+namespace {
+
+// The reader is what a backend lays into its own record, so it must give back every field the
+// window wrote, the tooltip up to its NUL.
+TEST(TrayRecordFields, ReadsBackWhatTheWindowSent)
+{
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    fake.platform.clipboard = u"serendipity";
+    fake.window.tmrCheckClipboard_Timer();
+    ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
+
+    const TrayRecordFields fields = ReadTrayRecord(fake.platform.trayRequests[0].bytes);
+    EXPECT_EQ(fields.cbSize, 88U);
+    EXPECT_EQ(fields.hWnd, kWindowHandle);
+    EXPECT_EQ(fields.uID, 1U);
+    EXPECT_EQ(fields.uFlags, 7U);
+    EXPECT_EQ(fields.uCallbackMessage, 512U);
+    EXPECT_EQ(fields.hIcon, kTextIcon);
+    EXPECT_EQ(fields.szTip, "Vorda Dictionary. Look up 'serendipity'");
+}
+
+TEST(TrayRecordFields, HighBitsAndATipWithoutNulSurviveTheRead)
+{
+    TrayRecordBytes bytes{};
+    bytes.fill(std::uint8_t{'x'});
+    const std::uint8_t handle[] = {0x02, 0x00, 0x00, 0x80}; // 0x80000002, as a sign-carrying handle
+    std::copy(std::begin(handle), std::end(handle), bytes.begin() + 4);
+    const TrayRecordFields fields = ReadTrayRecord(bytes);
+    EXPECT_EQ(fields.hWnd, 0x80000002U);
+    EXPECT_EQ(fields.szTip, std::string(64, 'x'));
 }
 
 } // namespace

@@ -4,7 +4,11 @@
 # Needs WINE_WORK (the suite's folder in the build tree) and SOURCE_DIR (the project's sources).
 
 export WINEPREFIX="$WINE_WORK/prefix"
-export WINEARCH=win32
+# VORDA_WINE_ARCH=win64: the 64-bit build under 64-bit Wine, for machines that cannot run 32-bit code.
+export WINEARCH=${VORDA_WINE_ARCH:-win32}
+if [[ $WINEARCH == win64 ]]; then
+    PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
+fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no prompts to install Mono or Gecko
 
