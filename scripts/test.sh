@@ -31,7 +31,7 @@ native_options+=("-DVORDA_DICTIONARY_EXE=$PWD/build/win32/Dictionary.exe")
 if [[ -n "${VORDA_WINE64:-}" ]]; then
     why="VORDA_WINE64 is set"
 elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    why="this machine cannot run 32-bit Wine ($(/usr/lib/wine/wine --version 2>&1 | tail -n 1))"
+    why="this machine cannot run 32-bit Wine ($(/usr/lib/wine/wine --version 2>&1 | tail -n 1 || true))"
 fi
 if [[ -n "${why:-}" ]]; then
     echo "== Dictionary.exe, cross-built for 64-bit Windows: $why"
