@@ -298,6 +298,10 @@ fault_clipboard_held() {
     ticks_check "$TICK_LIMIT_MS" 10 "clipboard held"
 
     step "the clipboard is free: the next tick catches up"
+    # Wine takes an X change in only when it can open the clipboard at once; one made while another
+    # program holds it may be lost for good (64-bit Wine loses it every time), so the picture is
+    # copied again now that the clipboard is free.
+    desk_clip_image
     wait_icon no_text "clipboard free again"
     clip_text_seen "after"
     expect_looked_up "$(lookup_address mnuLookup after)"
@@ -328,9 +332,15 @@ fault_clipboard_held() {
     step "the owner goes away: the next tick catches up"
     kill -KILL "$owner"
     DESK_CLIP_PID=""
-    wait_icon no_text "owner gone"
-    desk_clip_text "fresh" || fail "cannot set the clipboard"
-    wait_icon text "fresh"
+    # 32-bit Wine empties the clipboard once the owner is gone; 64-bit Wine may go on offering the
+    # text it could not fetch, a failed read at every tick, so the icon stays as it was. Either way
+    # the next copy is seen.
+    if desk_poll 5 icon_shows_no_text_icon "$ICON"; then
+        echo "   owner gone: the icon shows no text" >&2
+    else
+        echo "   owner gone: Wine still offers the text it cannot fetch; the icon stays as it was" >&2
+    fi
+    clip_text_seen "fresh"
     measure 2 "after the owner went away"
     expect_looked_up "$(lookup_address mnuLookup fresh)"
 
