@@ -1,8 +1,9 @@
 # What both Windows cross-builds share; the toolchain file that includes this names the target.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER ${VORDA_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${VORDA_MINGW_PREFIX}-g++)
+# The posix thread model: the core shares the clipboard between threads with std::mutex.
+set(CMAKE_C_COMPILER ${VORDA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VORDA_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${VORDA_MINGW_PREFIX}-windres)
 set(CMAKE_OBJDUMP ${VORDA_MINGW_PREFIX}-objdump CACHE FILEPATH "objdump for the Windows binaries")
 

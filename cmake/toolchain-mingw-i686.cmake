@@ -1,4 +1,4 @@
-# Cross-builds Dictionary.exe for 32-bit Windows with Debian's mingw-w64 (i686, win32 threads): the
+# Cross-builds Dictionary.exe for 32-bit Windows with Debian's mingw-w64 (i686): the
 # program as it ships.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VORDA_MINGW_PREFIX i686-w64-mingw32)

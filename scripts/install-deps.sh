@@ -9,8 +9,8 @@ packages=(
     clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev
-    g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-    libxcb1-dev libxcb-xfixes0-dev dbus-daemon xdg-utils desktop-file-utils
+    g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    libxcb1-dev libxcb-xfixes0-dev libsm-dev libice-dev dbus-daemon xdg-utils desktop-file-utils
     wine wine32:i386 wine64
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
 )

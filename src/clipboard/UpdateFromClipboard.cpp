@@ -39,7 +39,7 @@ void frmDictionary::tmrCheckClipboard_Timer() { UpdateFromClipboard(); }
 void frmDictionary::UpdateFromClipboard()
 {
     IgnoringFailure([&] {
-        const ClipboardContents clipboard = platform_.ClipboardText();
+        const ClipboardContents clipboard = platform_.ClipboardText(ClipboardUse::Tick);
         const std::u16string_view text = TrimSpaces(clipboard ? *clipboard : std::u16string_view());
 
         if (!text.empty()) {

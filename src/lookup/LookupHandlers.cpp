@@ -18,7 +18,7 @@ void frmDictionary::RunLookup(MenuItem item)
 {
     IgnoringFailure([&] {
         const LookupService& service = LookupServiceFor(item);
-        const ClipboardContents clipboard = platform_.ClipboardText();
+        const ClipboardContents clipboard = platform_.ClipboardText(ClipboardUse::Lookup);
         const std::u16string_view text = clipboard ? *clipboard : std::u16string_view();
         if (service.refusesEmptyText && TrimSpaces(text).empty()) {
             return;

@@ -34,6 +34,10 @@ using RegistryKey = std::uint32_t;
 // text of many megabytes should not be copied five times a second.
 using ClipboardContents = std::shared_ptr<const std::u16string>;
 
+// Who asks for the clipboard's text: the poll may never wait; a look-up may, a little, for the text
+// the user clicked on.
+enum class ClipboardUse { Tick, Lookup };
+
 // The tray record exactly as the notification area takes it.
 inline constexpr std::size_t kTrayRecordSize = 88;
 using TrayRecordBytes = std::array<std::uint8_t, kTrayRecordSize>;
@@ -150,8 +154,8 @@ public:
 
     // --- The clipboard ----------------------------------------------------------------------
     // The clipboard's plain text, "" when it holds none (never null); throws PlatformError when it
-    // cannot be read.
-    virtual ClipboardContents ClipboardText() = 0;
+    // cannot be read, or is not known yet.
+    virtual ClipboardContents ClipboardText(ClipboardUse use) = 0;
 
     // --- The browser ------------------------------------------------------------------------
     // Asks the shell to open `file` with `operation`; returns the shell's result (> 32 on success), which

@@ -62,7 +62,7 @@ void BM_TickLessCopy(benchmark::State& state, TextKind kind)
     for (auto _ : state) {
         const auto copyStart = Clock::now();
         {
-            const ClipboardContents text = platform.ClipboardText();
+            const ClipboardContents text = platform.ClipboardText(ClipboardUse::Tick);
             benchmark::DoNotOptimize(text->data());
             benchmark::ClobberMemory();
         }
@@ -94,7 +94,7 @@ void BM_ClipboardCopy(benchmark::State& state, TextKind kind)
     {
         const PageFaultCounter faults(state);
         for (auto _ : state) {
-            const ClipboardContents text = platform.ClipboardText();
+            const ClipboardContents text = platform.ClipboardText(ClipboardUse::Tick);
             benchmark::DoNotOptimize(text->data());
             benchmark::ClobberMemory();
         }

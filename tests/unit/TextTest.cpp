@@ -1,8 +1,13 @@
 #include "clipboard/ClipboardText.h"
 #include "lookup/LookupService.h"
+#include "text/ByteWords.h"
 #include "text/Utf16.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace vorda::test {
 namespace {
@@ -63,6 +68,18 @@ TEST(Text, Utf8RoundTripsAndReplacesMalformedBytes)
     EXPECT_TRUE(FromUtf8("\xE2\x82") == u"\uFFFD\uFFFD") << "truncated sequence";
     EXPECT_TRUE(FromUtf8("\xC0\xAF") == u"\uFFFD\uFFFD") << "overlong form";
     EXPECT_TRUE(FromUtf8("\xED\xA0\x80") == u"\uFFFD\uFFFD\uFFFD") << "encoded surrogate";
+}
+
+// An owner that offers no forms hands over no bytes at all; a torn last word is left out.
+TEST(Text, WordsFromBytesTakesWholeWordsInThisMachinesOrder)
+{
+    EXPECT_TRUE(WordsFromBytes({}).empty());
+    EXPECT_TRUE(WordsFromBytes(std::string_view("abc", 3)).empty());
+    const std::vector<std::uint32_t> words = {0x01020304U, 0xFFFFFFFFU, 7U};
+    std::string bytes(words.size() * 4, '\0');
+    std::memcpy(bytes.data(), words.data(), bytes.size());
+    EXPECT_EQ(WordsFromBytes(bytes), words);
+    EXPECT_EQ(WordsFromBytes(bytes + "xy"), words);
 }
 
 } // namespace

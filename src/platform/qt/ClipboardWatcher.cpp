@@ -1,40 +1,79 @@
 #include "platform/qt/ClipboardWatcher.h"
 
+#include "clipboard/ClipboardReader.h"
 #include "platform/qt/X11ClipboardReader.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <cerrno>
-#include <chrono>
-#include <mutex>
-#include <optional>
-#include <string>
 #include <thread>
-#include <utility>
 
 namespace vorda::qt {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The X wait and read. When the connection breaks (the X server let go of this client, or went
+// away and came back) it connects again at the next wait; until then every read fails.
+class X11ClipboardSource final : public ClipboardSource {
+public:
+    X11ClipboardSource(std::unique_ptr<X11ClipboardReader> reader, int stopDescriptor)
+        : reader_(std::move(reader)), stop_(stopDescriptor)
+    {
+    }
 
-// Where the display cannot tell of a new owner, the clipboard is read at the program's own pace.
-constexpr std::chrono::milliseconds kReadAgainWithoutNotice{200};
-constexpr std::chrono::milliseconds kRetryAfterFailure{1000};
+    [[nodiscard]] bool NoticesChanges() const override { return reader_ && reader_->NoticesChanges(); }
+
+    Wake Wait(std::optional<std::chrono::milliseconds> timeout) override
+    {
+        if (!reader_) {
+            reader_ = X11ClipboardReader::Connect();
+            if (reader_) {
+                return Wake::Changed; // whatever the clipboard holds now is news
+            }
+            // Nothing to wait on but the stop byte; the schedule brings the next attempt.
+            return WaitFor(std::array{pollfd{stop_, POLLIN, 0}, pollfd{}}, 1,
+                           timeout.value_or(kReadAgainAfterFailure));
+        }
+        const Wake woken =
+            WaitFor(std::array{pollfd{stop_, POLLIN, 0}, pollfd{reader_->FileDescriptor(), POLLIN, 0}}, 2, timeout);
+        if (woken == Wake::Stopped) {
+            return woken;
+        }
+        const bool changed = reader_->TakeChange();
+        if (reader_->Broken()) {
+            reader_.reset();
+            return Wake::Changed;
+        }
+        return changed ? Wake::Changed : Wake::TimedOut;
+    }
+
+    std::u16string Read() override
+    {
+        if (!reader_) {
+            throw PlatformError("the connection to the X display is lost");
+        }
+        return reader_->ReadText();
+    }
+
+private:
+    // Stopped when the stop byte came; TimedOut otherwise, whatever else woke the wait.
+    Wake WaitFor(std::array<pollfd, 2> descriptors, nfds_t count, std::optional<std::chrono::milliseconds> timeout)
+    {
+        ::poll(descriptors.data(), count, WaitMilliseconds(timeout));
+        return (descriptors[0].revents & POLLIN) != 0 ? Wake::Stopped : Wake::TimedOut;
+    }
+
+    std::unique_ptr<X11ClipboardReader> reader_;
+    int stop_;
+};
 
 } // namespace
 
 struct ClipboardWatcher::State {
-    std::unique_ptr<X11ClipboardReader> reader; // the thread's alone once it runs
-    std::array<int, 2> wake{-1, -1};            // a byte in wake[1] stops the thread
-
-    std::mutex mutex; // guards what follows
-    ClipboardContents text;
-    std::string failure = "the clipboard has not been read yet"; // empty when `text` is the clipboard's
-
+    std::array<int, 2> stop{-1, -1}; // a byte in stop[1] ends the thread
+    ClipboardPipeline pipeline;
+    std::unique_ptr<X11ClipboardSource> source;
     std::thread thread; // last: started once the rest is in place, joined first
 
     State() = default;
@@ -43,63 +82,12 @@ struct ClipboardWatcher::State {
     ~State()
     {
         if (thread.joinable()) {
-            [[maybe_unused]] const auto written = ::write(wake[1], "x", 1);
+            [[maybe_unused]] const auto written = ::write(stop[1], "x", 1);
             thread.join();
         }
-        for (const int descriptor : wake) {
+        for (const int descriptor : stop) {
             if (descriptor >= 0) {
                 ::close(descriptor);
-            }
-        }
-    }
-
-    void Publish(ClipboardContents newText, std::string newFailure)
-    {
-        const std::lock_guard lock(mutex);
-        text = std::move(newText);
-        failure = std::move(newFailure);
-    }
-
-    // Waits for the display or the stop byte, at most `timeout` (none: without end); false to stop.
-    bool Wait(std::optional<Clock::duration> timeout)
-    {
-        std::array<pollfd, 2> descriptors{{{reader->FileDescriptor(), POLLIN, 0}, {wake[0], POLLIN, 0}}};
-        const int milliseconds =
-            timeout ? static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*timeout).count()) : -1;
-        if (::poll(descriptors.data(), descriptors.size(), std::max(milliseconds, -1)) < 0 && errno != EINTR) {
-            return false;
-        }
-        return (descriptors[1].revents & POLLIN) == 0;
-    }
-
-    void Run()
-    {
-        bool stale = true;
-        Clock::time_point readAt = Clock::now();
-        for (;;) {
-            if (reader->TakeChange()) {
-                stale = true;
-                readAt = Clock::now();
-                Publish(nullptr, "the clipboard has changed and is being read");
-            }
-            if (stale && Clock::now() >= readAt) {
-                stale = false;
-                try {
-                    Publish(std::make_shared<const std::u16string>(reader->ReadText()), {});
-                } catch (const PlatformError& error) {
-                    Publish(nullptr, error.what());
-                    stale = true;
-                    readAt = Clock::now() + kRetryAfterFailure;
-                }
-                if (!stale && !reader->NoticesChanges()) {
-                    stale = true;
-                    readAt = Clock::now() + kReadAgainWithoutNotice;
-                }
-                continue; // a new owner may have come during the read
-            }
-            const auto timeout = stale ? std::optional(readAt - Clock::now()) : std::nullopt;
-            if (!Wait(timeout)) {
-                return;
             }
         }
     }
@@ -110,22 +98,16 @@ ClipboardWatcher::~ClipboardWatcher() = default;
 
 std::unique_ptr<ClipboardWatcher> ClipboardWatcher::Start()
 {
+    auto reader = X11ClipboardReader::Connect();
     auto s = std::make_unique<State>();
-    s->reader = X11ClipboardReader::Connect();
-    if (!s->reader || ::pipe2(s->wake.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!reader || ::pipe2(s->stop.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         return nullptr;
     }
-    s->thread = std::thread([state = s.get()] { state->Run(); });
+    s->source = std::make_unique<X11ClipboardSource>(std::move(reader), s->stop[0]);
+    s->thread = std::thread([state = s.get()] { RunClipboardReader(*state->source, state->pipeline); });
     return std::unique_ptr<ClipboardWatcher>(new ClipboardWatcher(std::move(s)));
 }
 
-ClipboardContents ClipboardWatcher::Text()
-{
-    const std::lock_guard lock(state_->mutex);
-    if (!state_->failure.empty()) {
-        throw PlatformError(state_->failure);
-    }
-    return state_->text;
-}
+ClipboardContents ClipboardWatcher::Text(ClipboardUse use) { return state_->pipeline.Text(use); }
 
 } // namespace vorda::qt

@@ -1,11 +1,10 @@
 #pragma once
-// Keeps the clipboard's text read, on a thread of its own, so that the program's thread never waits on
-// another program: a text of many megabytes takes seconds to come over X, and an owner may never answer.
-//
-// The thread reads when a new owner takes the clipboard (every 200 ms where the display cannot tell),
-// and again a second after a read that failed. The program's thread takes the last text read.
+// The clipboard read on a thread and an X connection of their own, so that the program's thread
+// never waits on another program: a text of many megabytes takes seconds to come over X, and an
+// owner may never answer. What is read when, and what the program gets meanwhile, is the core's
+// (RunClipboardReader, ClipboardPipeline); this supplies the X wait and read.
 
-#include "platform/Platform.h"
+#include "clipboard/ClipboardPipeline.h"
 
 #include <memory>
 
@@ -19,11 +18,9 @@ public:
     ClipboardWatcher(const ClipboardWatcher&) = delete;
     ClipboardWatcher& operator=(const ClipboardWatcher&) = delete;
 
-    // The text last read. Throws PlatformError while the clipboard has changed and is still being read,
-    // and when the last read failed: a text that is not the clipboard's any more is never handed out.
-    ClipboardContents Text();
+    ClipboardContents Text(ClipboardUse use);
 
-    struct State; // the thread and what it shares, known to the .cpp only
+    struct State; // the thread and its X connection, known to the .cpp only
 
 private:
     explicit ClipboardWatcher(std::unique_ptr<State> state);

@@ -1,6 +1,7 @@
 #include "platform/qt/X11ClipboardReader.h"
 
 #include "platform/Platform.h"
+#include "text/ByteWords.h"
 #include "text/Utf16.h"
 
 #include <xcb/xcb.h>
@@ -192,15 +193,15 @@ std::optional<PropertyValue> Convert(State& s, xcb_atom_t target)
 }
 
 // The forms the owner offers; nothing when it does not say.
-std::optional<std::vector<xcb_atom_t>> OfferedTargets(State& s)
+static_assert(sizeof(xcb_atom_t) == sizeof(std::uint32_t));
+
+std::optional<std::vector<std::uint32_t>> OfferedTargets(State& s)
 {
     const auto value = Convert(s, s.targets);
     if (!value || value->format != 32) {
         return std::nullopt;
     }
-    std::vector<xcb_atom_t> targets(value->bytes.size() / sizeof(xcb_atom_t));
-    std::memcpy(targets.data(), value->bytes.data(), targets.size() * sizeof(xcb_atom_t));
-    return targets;
+    return WordsFromBytes(value->bytes);
 }
 
 std::u16string Decode(const State& s, const PropertyValue& value)
@@ -265,6 +266,10 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
     const std::uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(s->connection, XCB_COPY_FROM_PARENT, s->requestor, screens.data->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &eventMask);
+    // Named, so that the window (and with it this connection) can be found among the display's clients.
+    constexpr std::string_view kRequestorName = "vorda-dictionary clipboard reader";
+    xcb_change_property(s->connection, XCB_PROP_MODE_REPLACE, s->requestor, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(kRequestorName.size()), kRequestorName.data());
 
     const std::array<std::string_view, 5> names{"CLIPBOARD", "TARGETS", "UTF8_STRING", "INCR", "VORDA_CLIPBOARD"};
     std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
@@ -289,6 +294,8 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
 }
 
 int X11ClipboardReader::FileDescriptor() const { return xcb_get_file_descriptor(state_->connection); }
+
+bool X11ClipboardReader::Broken() const { return xcb_connection_has_error(state_->connection) != 0; }
 
 bool X11ClipboardReader::NoticesChanges() const { return state_->ownerChangeEvent != 0; }
 

@@ -4,7 +4,7 @@
 //
 // Qt's own read waits up to five seconds per format for an owner that does not answer (fifteen
 // seconds in all, measured against a stopped xclip). Here an owner that has not answered within
-// kAnswerDeadline makes the read fail; ClipboardWatcher asks again a second later.
+// kAnswerDeadline makes the read fail, and it is asked again later.
 
 #include <chrono>
 #include <memory>
@@ -30,6 +30,8 @@ public:
     bool TakeChange();
     // Readable when the display has sent something, a new owner for instance.
     int FileDescriptor() const;
+    // Whether the connection broke; nothing more comes over it then, and every read fails.
+    bool Broken() const;
 
     // The clipboard's text as it is now: "" when the clipboard is empty or holds no text (a picture
     // only). Throws vorda::PlatformError when the owner does not answer in time.

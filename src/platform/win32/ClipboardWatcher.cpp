@@ -1,5 +1,7 @@
 #include "platform/win32/ClipboardWatcher.h"
 
+#include "clipboard/ClipboardReader.h"
+
 #include <windows.h>
 
 #include <string>
@@ -9,7 +11,6 @@ namespace vorda {
 namespace {
 
 constexpr DWORD kLookAgainMs = 100;
-constexpr DWORD kRetryAfterFailureMs = 200;
 constexpr DWORD kStopWaitMs = 2000;
 
 } // namespace
@@ -51,15 +52,58 @@ std::u16string ClipboardWatcher::ReadNow()
     return std::u16string(units, units + length);
 }
 
+namespace {
+
+// The sequence number moves with every change of the clipboard; it is looked at, not waited on.
+class Win32ClipboardSource final : public ClipboardSource {
+public:
+    explicit Win32ClipboardSource(HANDLE stop) : stop_(stop) {}
+
+    [[nodiscard]] bool NoticesChanges() const override { return true; }
+
+    Wake Wait(std::optional<std::chrono::milliseconds> timeout) override
+    {
+        const int total = WaitMilliseconds(timeout);
+        const DWORD started = GetTickCount();
+        for (;;) {
+            const DWORD waited = GetTickCount() - started;
+            DWORD slice = kLookAgainMs;
+            if (total >= 0) {
+                const DWORD left = static_cast<DWORD>(total) > waited ? static_cast<DWORD>(total) - waited : 0;
+                slice = left < slice ? left : slice;
+            }
+            if (WaitForSingleObject(stop_, slice) != WAIT_TIMEOUT) {
+                return Wake::Stopped;
+            }
+            if (GetClipboardSequenceNumber() != readSequence_) {
+                return Wake::Changed;
+            }
+            if (total >= 0 && GetTickCount() - started >= static_cast<DWORD>(total)) {
+                return Wake::TimedOut;
+            }
+        }
+    }
+
+    std::u16string Read() override
+    {
+        readSequence_ = GetClipboardSequenceNumber(); // a change during the read shows at the next wait
+        return ClipboardWatcher::ReadNow();
+    }
+
+private:
+    HANDLE stop_;
+    DWORD readSequence_ = 0;
+};
+
+} // namespace
+
 struct ClipboardWatcher::State {
     HANDLE stop = nullptr;
     HANDLE thread = nullptr;
+    ClipboardPipeline pipeline;
+    std::unique_ptr<Win32ClipboardSource> source;
 
-    CRITICAL_SECTION lock{}; // guards what follows
-    ClipboardContents text;
-    std::string failure = "the clipboard has not been read yet"; // empty when `text` is the clipboard's
-
-    State() { InitializeCriticalSection(&lock); }
+    State() = default;
     State(const State&) = delete;
     State& operator=(const State&) = delete;
     ~State()
@@ -70,47 +114,12 @@ struct ClipboardWatcher::State {
         if (stop != nullptr) {
             CloseHandle(stop);
         }
-        DeleteCriticalSection(&lock);
-    }
-
-    void Publish(ClipboardContents newText, std::string newFailure)
-    {
-        EnterCriticalSection(&lock);
-        text = std::move(newText);
-        failure = std::move(newFailure);
-        LeaveCriticalSection(&lock);
-    }
-
-    void Run()
-    {
-        DWORD readSequence = 0;
-        bool read = false;
-        DWORD waitMs = 0;
-        while (WaitForSingleObject(stop, waitMs) == WAIT_TIMEOUT) {
-            const DWORD now = GetClipboardSequenceNumber();
-            waitMs = kLookAgainMs;
-            if (read && now == readSequence) {
-                continue;
-            }
-            try {
-                Publish(std::make_shared<const std::u16string>(ReadNow()), {});
-                readSequence = now;
-                read = true;
-            } catch (const PlatformError& error) {
-                Publish(nullptr, error.what());
-                read = false;
-                waitMs = kRetryAfterFailureMs;
-            } catch (const std::bad_alloc&) {
-                Publish(nullptr, "the clipboard's text is too large");
-                read = false;
-                waitMs = kRetryAfterFailureMs;
-            }
-        }
     }
 
     static DWORD WINAPI ThreadMain(LPVOID state)
     {
-        static_cast<State*>(state)->Run();
+        auto* s = static_cast<State*>(state);
+        RunClipboardReader(*s->source, s->pipeline);
         return 0;
     }
 };
@@ -132,6 +141,7 @@ std::unique_ptr<ClipboardWatcher> ClipboardWatcher::Start()
     if (state->stop == nullptr) {
         return nullptr;
     }
+    state->source = std::make_unique<Win32ClipboardSource>(state->stop);
     state->thread = CreateThread(nullptr, 0, &State::ThreadMain, state.get(), 0, nullptr);
     if (state->thread == nullptr) {
         return nullptr;
@@ -139,16 +149,6 @@ std::unique_ptr<ClipboardWatcher> ClipboardWatcher::Start()
     return std::unique_ptr<ClipboardWatcher>(new ClipboardWatcher(state.release()));
 }
 
-ClipboardContents ClipboardWatcher::Text()
-{
-    EnterCriticalSection(&state_->lock);
-    ClipboardContents text = state_->text;
-    std::string failure = state_->failure;
-    LeaveCriticalSection(&state_->lock);
-    if (!failure.empty()) {
-        throw PlatformError(failure);
-    }
-    return text;
-}
+ClipboardContents ClipboardWatcher::Text(ClipboardUse use) { return state_->pipeline.Text(use); }
 
 } // namespace vorda

@@ -1,15 +1,12 @@
 #pragma once
-// Keeps the clipboard's text read, on a thread of its own, so that the window's thread never waits on
-// the clipboard: under Wine a text of many megabytes, or an X program that does not answer, holds
-// GetClipboardData for seconds.
-//
-// The thread reads when the clipboard's sequence number moves (looked at ten times a second), and
-// again shortly after a read that failed (the clipboard held open by another program). Until a new
-// read is done the text read before is handed out: Wine sets its clipboard anew every two seconds
-// whether or not the X clipboard changed, and a look-up should not fail for that.
+// The clipboard read on a thread of its own, so that the window's thread never waits on the
+// clipboard: under Wine a text of many megabytes, or an X program that does not answer, holds
+// GetClipboardData for seconds. What is read when, and what the program gets meanwhile, is the
+// core's (RunClipboardReader, ClipboardPipeline); this supplies the wait (the clipboard's sequence
+// number, looked at ten times a second) and the read.
 // windows.h stays out of this header, as in Win32Platform.h.
 
-#include "platform/Platform.h"
+#include "clipboard/ClipboardPipeline.h"
 
 #include <memory>
 
@@ -23,8 +20,7 @@ public:
     ClipboardWatcher(const ClipboardWatcher&) = delete;
     ClipboardWatcher& operator=(const ClipboardWatcher&) = delete;
 
-    // The text last read. Throws PlatformError when the last read failed or none has finished yet.
-    ClipboardContents Text();
+    ClipboardContents Text(ClipboardUse use);
 
     // Reads the clipboard on the calling thread, for when no watcher could be started.
     static std::u16string ReadNow();
