@@ -37,12 +37,13 @@ TrayRecordBytes TrayIconRecord::ToBytes(Platform& platform) const
     constexpr std::size_t tipOffset = 24;
     std::size_t written = 0;
     // Character by character (a surrogate pair as one), so a character whose narrow form would not fit
-    // is left out whole rather than cut in the middle of its bytes.
+    // is left out whole rather than cut in the middle of its bytes. The last byte is kept for the NUL
+    // the platform reads up to, should the text hold none.
     for (std::size_t i = 0; i < szTip.size();) {
         const std::size_t units =
             (IsHighSurrogate(szTip[i]) && i + 1 < szTip.size() && IsLowSurrogate(szTip[i + 1])) ? 2 : 1;
         const std::string narrow = platform.ToAnsi(std::u16string_view(szTip).substr(i, units));
-        if (written + narrow.size() > kTipLength) {
+        if (written + narrow.size() > kTipLength - 1) {
             break;
         }
         std::memcpy(bytes.data() + tipOffset + written, narrow.data(), narrow.size());

@@ -66,7 +66,7 @@ std::string ExpectedTipField(test::FakePlatform& platform, std::u16string_view t
     for (std::size_t i = 0; i < field.size();) {
         const std::size_t units = IsHigh(field[i]) && i + 1 < field.size() && IsLow(field[i + 1]) ? 2 : 1;
         const std::string narrow = platform.ToAnsi(std::u16string_view(field).substr(i, units));
-        if (bytes.size() + narrow.size() > kTipBytes) {
+        if (bytes.size() + narrow.size() > kTipBytes - 1) {
             break;
         }
         bytes += narrow;

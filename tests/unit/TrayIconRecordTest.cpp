@@ -1,9 +1,11 @@
 #include "TestSupport.h"
+#include "text/Utf16.h"
 #include "tray/TrayRecordFields.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace vorda::test {
 namespace {
@@ -78,9 +80,49 @@ TEST(TrayIconRecord, TooltipKeepsItsNulWhenNarrowCharactersTakeTwoBytes)
     const auto bytes = record.ToBytes(platform);
     const std::string tip = TipField(bytes);
     ASSERT_NE(tip.find('\0'), std::string::npos);
-    const std::string visible = VisibleTip(bytes);
-    EXPECT_EQ(visible.size() % 2, 27 % 2) << "no double-byte character is cut in half";
-    EXPECT_TRUE(visible.starts_with("Vorda Dictionary. Look up '\x82\xA0"));
+    std::string expected = "Vorda Dictionary. Look up '";
+    for (int character = 0; character < 18; ++character) {
+        expected += "\x82\xA0"; // 27 + 36 bytes; a 19th would leave no room for the NUL
+    }
+    EXPECT_EQ(VisibleTip(bytes), expected);
+}
+
+// The field's last byte is its NUL when the text fills it: it never takes the place of part of a
+// UTF-8 character.
+TEST(TrayIconRecord, AFullUtf8TooltipEndsAtAWholeCharacterBeforeItsNul)
+{
+    struct Case {
+        std::u16string tip;
+        std::string visible;
+    };
+    const std::string x61(61, 'x');
+    const std::string x62(62, 'x');
+    const std::string hiragana21 = [] {
+        std::string text;
+        for (int character = 0; character < 21; ++character) {
+            text += "\xE3\x81\x82";
+        }
+        return text;
+    }();
+    const std::vector<Case> cases = {
+        {std::u16string(62, u'x') + u"\u0434", x62},
+        {std::u16string(61, u'x') + u"\u0434", x61 + "\xD0\xB4"},
+        {std::u16string(62, u'x') + u"\U0001F600", x62},
+        {std::u16string(59, u'x') + u"\U0001F600", std::string(59, 'x') + "\xF0\x9F\x98\x80"},
+        {std::u16string(21, u'\u3042') + u"x", hiragana21},
+        {std::u16string(64, u'x'), std::string(63, 'x')},
+    };
+    FakePlatform platform;
+    platform.toAnsi = [](std::u16string_view text) { return ToUtf8(text); };
+    for (const Case& c : cases) {
+        TrayIconRecord record;
+        record.SetTip(c.tip);
+        const auto bytes = record.ToBytes(platform);
+        std::string padded = c.visible; // a character left out leaves spaces, as the field's padding
+        padded.resize(63, ' ');
+        EXPECT_EQ(VisibleTip(bytes), padded) << c.visible.size() << " bytes";
+        EXPECT_EQ(bytes.back(), 0);
+    }
 }
 
 TEST(TrayIconRecord, CharactersOutsideTheCodePageBecomeQuestionMarks)

@@ -3,7 +3,6 @@
 #include "app/FormDefinitions.h"
 #include "autostart/AutoStart.h"
 #include "autostart/RegistryValue.h"
-#include "platform/qt/Windows1252.h"
 #include "text/Utf16.h"
 
 #include <sys/stat.h>
@@ -20,7 +19,7 @@ namespace {
 bool SameKeyName(std::string_view a, std::u16string_view b)
 {
     // Registry key names ignore letter case.
-    const std::u16string decoded = FromWindows1252(a);
+    const std::u16string decoded = FromUtf8(a);
     return std::equal(decoded.begin(), decoded.end(), b.begin(), b.end(), [](char16_t x, char16_t y) {
         const auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; };
         return lower(x) == lower(y);
@@ -42,7 +41,7 @@ std::int32_t CodeOf(int error)
 // The file a value lives in; empty where the name cannot be a file name.
 std::string EntryPath(const std::string& folder, std::string_view valueName)
 {
-    const std::string name = Windows1252ToUtf8(valueName);
+    const std::string name(valueName);
     if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
         return {};
     }
@@ -187,7 +186,7 @@ std::int32_t AutostartRegistry::SetValue(RegistryKey key, std::string_view value
     }
     // The text ends at its NUL.
     const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
-    const std::string command = Windows1252ToUtf8(std::string(data.begin(), end));
+    const std::string command(data.begin(), end);
     return WriteWhole(path, DesktopEntry(command));
 }
 

@@ -5,7 +5,6 @@
 #include "autostart/AutoStart.h"
 #include "autostart/RegistryValue.h"
 #include "platform/qt/AutostartRegistry.h"
-#include "platform/qt/Windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -125,13 +124,15 @@ TEST_F(AutostartRegistryTest, ExecLineEscapesWhatDesktopEntriesReserve)
         << Contents(folder_ / "VordaDictionary.desktop");
 }
 
-TEST_F(AutostartRegistryTest, Windows1252TextBecomesUtf8)
+TEST_F(AutostartRegistryTest, NarrowTextIsUtf8AndEveryLetterReachesTheEntry)
 {
     const RegistryKey key = OpenRunKey();
-    const std::string data = std::string("\"/home/Andr\xE9/vorda-dictionary\"") + '\0';
-    registry_.SetValue(key, "Vorda\xE9", kText, Bytes(data));
-    EXPECT_NE(Contents(folder_ / "Vorda\xC3\xA9.desktop").find("Exec=\"/home/Andr\xC3\xA9/vorda-dictionary\"\n"),
-              std::string::npos);
+    const std::string data = std::string("\"/opt/\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u044b/vorda-dictionary\"") + '\0';
+    registry_.SetValue(key, "Vorda\u00e9", kText, Bytes(data));
+    EXPECT_NE(Contents(folder_ / "Vorda\xC3\xA9.desktop")
+                  .find("Exec=\"/opt/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B/vorda-dictionary\"\n"),
+              std::string::npos)
+        << Contents(folder_ / "Vorda\xC3\xA9.desktop");
 }
 
 TEST_F(AutostartRegistryTest, TheTextEndsAtItsNul)
@@ -221,13 +222,6 @@ TEST_F(AutostartRegistryTest, NamesThatAreNoFileNamesAndNonTextTypesAreRefused)
     const std::uint8_t number[4] = {1, 0, 0, 0};
     EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kNumber, number), Registry::kInvalidParameter);
     EXPECT_TRUE(fs::is_empty(folder_));
-}
-
-TEST(Windows1252Test, ReadsTheCodePageBackIncludingItsUndefinedBytes)
-{
-    EXPECT_EQ(FromWindows1252("Az \x80\x81\x8D\x9F\xA0\xE9\xFF"),
-              std::u16string(u"Az \u20AC\u0081\u008D\u0178\u00A0\u00E9\u00FF"));
-    EXPECT_EQ(Windows1252ToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
 }
 
 } // namespace
