@@ -5,6 +5,8 @@
 
 #include "platform/Platform.h"
 
+#include <exception>
+
 namespace vorda {
 
 template <typename Steps> void IgnoringFailure(Steps&& steps)
@@ -13,6 +15,17 @@ template <typename Steps> void IgnoringFailure(Steps&& steps)
         steps();
     } catch (const Failure&) {
         // Silent by design: the user sees no error from this program.
+    }
+}
+
+// Around every event the platform delivers: any other exception (an allocation that fails for a
+// huge text, an unexpected error of the platform) ends that event's handling, never the program.
+template <typename Handler> void ContainingExceptions(Handler&& handler) noexcept
+{
+    try {
+        handler();
+    } catch (const std::exception&) {
+        // The program runs on; the next event finds it as this one left it.
     }
 }
 

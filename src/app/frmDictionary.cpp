@@ -1,5 +1,6 @@
 #include "app/frmDictionary.h"
 
+#include "app/ErrorRules.h"
 #include "app/FormDefinitions.h"
 
 namespace vorda {
@@ -71,14 +72,14 @@ void frmDictionary::MenuItem_Click(MenuItem item)
 void frmDictionary::OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y)
 {
     if (!ended_) {
-        Form_MouseMove(button, shift, x, y);
+        ContainingExceptions([&] { Form_MouseMove(button, shift, x, y); });
     }
 }
 
 void frmDictionary::OnTrayEvent(std::int32_t eventNumber)
 {
     if (!ended_) {
-        DispatchTrayEvent(eventNumber);
+        ContainingExceptions([&] { DispatchTrayEvent(eventNumber); });
     }
 }
 
@@ -87,11 +88,13 @@ void frmDictionary::OnTimer(TimerId timer)
     if (ended_) {
         return;
     }
-    if (timer == TimerId::tmrCheckClipboard) {
-        tmrCheckClipboard_Timer();
-    } else {
-        tmrSetHomePage_Timer();
-    }
+    ContainingExceptions([&] {
+        if (timer == TimerId::tmrCheckClipboard) {
+            tmrCheckClipboard_Timer();
+        } else {
+            tmrSetHomePage_Timer();
+        }
+    });
 }
 
 void frmDictionary::OnUnload()
@@ -100,7 +103,7 @@ void frmDictionary::OnUnload()
         return;
     }
     std::int16_t cancel = 0;
-    Form_Unload(cancel);
+    ContainingExceptions([&] { Form_Unload(cancel); });
     ended_ = true;
 }
 
@@ -108,14 +111,14 @@ void frmDictionary::OnTrayHostRestarted()
 {
     // The new notification area knows no icons; add ours again as it stands now.
     if (!ended_ && trayIcon_.cbSize != 0) {
-        SendTrayRequest(NIM_ADD);
+        ContainingExceptions([&] { SendTrayRequest(NIM_ADD); });
     }
 }
 
 int RunDictionary(Platform& platform)
 {
     frmDictionary window(platform);
-    window.Form_Load();
+    ContainingExceptions([&] { window.Form_Load(); });
     return platform.RunEventLoop();
 }
 

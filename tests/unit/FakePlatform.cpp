@@ -5,6 +5,7 @@
 #include "text/Utf16.h"
 
 #include <algorithm>
+#include <new>
 
 namespace vorda::test {
 namespace {
@@ -64,6 +65,9 @@ IconHandle FakePlatform::MainWindowIcon()
 {
     if (recording) {
         log.emplace_back("MainWindowIcon");
+    }
+    if (iconAllocationFails) {
+        throw std::bad_alloc();
     }
     return kTextIcon;
 }
@@ -132,10 +136,14 @@ bool FakePlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes&
 
 std::string FakePlatform::ToAnsi(std::u16string_view text) { return toAnsi ? toAnsi(text) : ToWindows1252(text); }
 
-ClipboardContents FakePlatform::ClipboardText()
+ClipboardContents FakePlatform::ClipboardText(ClipboardUse use)
 {
     if (recording) {
+        clipboardUses.push_back(use);
         log.emplace_back("ClipboardText");
+    }
+    if (clipboardAllocationFails) {
+        throw std::bad_alloc();
     }
     if (!clipboard) {
         throw PlatformError("clipboard cannot be opened");

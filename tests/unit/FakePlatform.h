@@ -41,7 +41,11 @@ class FakePlatform final : public Platform {
 public:
     // --- Script ------------------------------------------------------------------------------
     std::optional<std::u16string> clipboard = u""; // nothing: the clipboard cannot be opened
+    std::vector<ClipboardUse> clipboardUses;       // who asked, in order, while recording
     bool windowHandleFails = false;
+    // An exception that is not the platform's own: what a huge text or an exhausted heap gives.
+    bool clipboardAllocationFails = false;
+    bool iconAllocationFails = false;
     bool scaleModeFails = false;
     std::int16_t scaleMode = 1;
     float twipsPerPixel = 15.0F;
@@ -92,7 +96,7 @@ public:
     std::optional<MenuItem> ShowPopupMenu() override;
     bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
     std::string ToAnsi(std::u16string_view text) override;
-    ClipboardContents ClipboardText() override;
+    ClipboardContents ClipboardText(ClipboardUse use) override;
     std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
     std::int32_t RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options, std::uint32_t access,

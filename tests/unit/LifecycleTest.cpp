@@ -113,9 +113,9 @@ TEST(Lifecycle, UnloadFromOutsideDeletesTheIconAndAsksNothing)
     EXPECT_EQ(fake.platform.log, std::vector<std::string>{"ShellNotifyIcon 2"});
     EXPECT_EQ(fake.platform.runKey, written);
 
-    std::int16_t cancel = 0;
+    std::int16_t cancel = 5;
     fake.window.Form_Unload(cancel);
-    EXPECT_EQ(cancel, 0) << "the unload goes on";
+    EXPECT_EQ(cancel, 5) << "the cancel flag is left as it was";
 }
 
 TEST(Lifecycle, HomePageTimerSwitchesItselfOffOnce)
@@ -172,6 +172,36 @@ TEST(Lifecycle, APlatformThatRejectsEveryTrayRequestLeavesTheProgramRunning)
               (std::vector<std::string>{"ShellNotifyIcon 0", "ShellNotifyIcon 1", "ShellNotifyIcon 2"}));
     EXPECT_EQ(fake.platform.launches.size(), 1U);
     EXPECT_TRUE(fake.platform.LogOf("MessageBox").empty());
+}
+
+// An allocation that fails (a huge text) is not one of the platform's failures; it ends the event it
+// came in, and the program runs on as that event left it.
+TEST(Lifecycle, AnExceptionOfAnotherKindEndsOnlyTheEventItCameIn)
+{
+    FakePlatform loading;
+    loading.iconAllocationFails = true;
+    EXPECT_EQ(RunDictionary(loading), 0);
+    EXPECT_EQ(loading.log.back(), "RunEventLoop");
+    EXPECT_TRUE(loading.trayRequests.empty());
+
+    WindowOverFake fake;
+    fake.LoadAndClearLog();
+    fake.platform.clipboardAllocationFails = true;
+    for (const std::int32_t event : {515, 517}) {
+        fake.platform.popupChoice = MenuItem::mnuLookup;
+        EXPECT_NO_THROW(fake.window.OnTrayEvent(event));
+    }
+    EXPECT_NO_THROW(fake.window.OnTimer(TimerId::tmrCheckClipboard));
+    EXPECT_TRUE(fake.platform.launches.empty());
+    EXPECT_TRUE(fake.platform.trayRequests.empty());
+
+    fake.platform.clipboardAllocationFails = false;
+    fake.platform.clipboard = u"salt";
+    fake.window.OnTimer(TimerId::tmrCheckClipboard);
+    fake.window.OnTrayEvent(515);
+    ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
+    EXPECT_EQ(UInt32At(fake.platform.trayRequests.back().bytes, 20), kTextIcon);
+    EXPECT_EQ(fake.platform.OpenedAddresses().size(), 1U);
 }
 
 } // namespace
