@@ -3,8 +3,8 @@
 #include "platform/qt/AutostartRegistry.h"
 #include "platform/qt/Boxes.h"
 #include "platform/qt/TerminationSignals.h"
-#include "platform/qt/Windows1252.h"
 #include "platform/qt/ClipboardWatcher.h"
+#include "platform/qt/XEmbedTrayFilter.h"
 #include "tray/TrayRecordFields.h"
 #include "text/Utf16.h"
 
@@ -81,6 +81,7 @@ struct QtPlatformState {
 
     std::map<IconHandle, QIcon> icons;
     std::unique_ptr<QSystemTrayIcon> tray;
+    std::unique_ptr<XEmbedTrayFilter> xembedFilter;
     IconHandle trayIconShown = 0;
 
     std::unique_ptr<ClipboardWatcher> x11Clipboard;
@@ -135,15 +136,17 @@ void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& 
     QObject::connect(s.tray.get(), &QSystemTrayIcon::activated, s.tray.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); },
                      Qt::QueuedConnection);
+    s.xembedFilter = std::make_unique<XEmbedTrayFilter>(*s.tray, [&s] { s.events->OnTrayEvent(kTrayContextMenu); });
 
     // The window is closed from outside at the end of the session and on a termination signal.
     auto* application = qApp;
     QObject::connect(application, &QCoreApplication::aboutToQuit, [this] { UnloadFromOutside(); });
 #if QT_CONFIG(sessionmanager)
-    QObject::connect(application, &QGuiApplication::commitDataRequest, [this](QSessionManager& manager) {
+    // A save request is not the end: the session manager asks it at checkpoints too, and a log-out
+    // may still be cancelled. The end comes as the application's quit, above.
+    QObject::connect(application, &QGuiApplication::commitDataRequest, [](QSessionManager& manager) {
         // The autostart entry starts the program with the next session; a restored copy would be a second one.
         manager.setRestartHint(QSessionManager::RestartNever);
-        UnloadFromOutside();
     });
 #endif
     s.terminationSignals = std::make_unique<TerminationSignals>([this] { UnloadFromOutside(); });
@@ -264,7 +267,7 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
         s.tray->setIcon(icon->second);
         s.trayIconShown = handle;
     }
-    if (const QString tip = ToQString(FromWindows1252(fields.szTip)); tip != s.tray->toolTip()) {
+    if (const QString tip = ToQString(FromUtf8(fields.szTip)); tip != s.tray->toolTip()) {
         s.tray->setToolTip(tip);
     }
     if (message == kTrayAdd) {
@@ -279,7 +282,13 @@ void QtPlatform::OnTrayActivated(int reason)
     QtPlatformState& s = *state_;
     switch (reason) {
     case QSystemTrayIcon::DoubleClick: s.events->OnTrayEvent(kTrayDoubleClick); break;
-    case QSystemTrayIcon::Context: s.events->OnTrayEvent(kTrayContextMenu); break;
+    case QSystemTrayIcon::Context:
+        // Qt's XEmbed icon says so on the right button's press; the popup waits for its release
+        // (XEmbedTrayFilter). A StatusNotifierItem host asks for the menu when it sees fit.
+        if (s.tray->geometry().isEmpty()) {
+            s.events->OnTrayEvent(kTrayContextMenu);
+        }
+        break;
     case QSystemTrayIcon::Trigger:
         // A StatusNotifierItem host has no double click, only "activate". Its icon is drawn by the host,
         // so Qt knows no geometry for it; a docked XEmbed icon is our own window and has one.
@@ -293,16 +302,17 @@ void QtPlatform::OnTrayActivated(int reason)
 
 // --- Text, clipboard and browser ------------------------------------------------------------------
 
-std::string QtPlatform::ToAnsi(std::u16string_view text) { return ToWindows1252(text); }
+// Linux's narrow text is UTF-8: file names, desktop entries and the tooltip field keep every letter.
+std::string QtPlatform::ToAnsi(std::u16string_view text) { return ToUtf8(text); }
 
-ClipboardContents QtPlatform::ClipboardText()
+ClipboardContents QtPlatform::ClipboardText(ClipboardUse use)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     // Our own text (typed into the input box and copied) Qt has at hand.
     if (!state_->x11Clipboard || clipboard->ownsClipboard()) {
         return std::make_shared<const std::u16string>(clipboard->text().toStdU16String());
     }
-    return state_->x11Clipboard->Text();
+    return state_->x11Clipboard->Text(use);
 }
 
 std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view /*operation*/, std::string_view file,
@@ -310,7 +320,7 @@ std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view 
                                        int /*showCommand*/)
 {
     // The address goes to xdg-open as it is: Qt's own openUrl would parse and re-encode it first.
-    const bool started = QProcess::startDetached(QStringLiteral("xdg-open"), {ToQString(FromWindows1252(file))});
+    const bool started = QProcess::startDetached(QStringLiteral("xdg-open"), {ToQString(FromUtf8(file))});
     return started ? kShellStarted : kShellFileNotFound;
 }
 

@@ -1,0 +1,45 @@
+#include "platform/qt/XEmbedTrayFilter.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QSystemTrayIcon>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
+#include <QWidget>
+
+#include <utility>
+
+namespace vorda::qt {
+
+XEmbedTrayFilter::XEmbedTrayFilter(const QSystemTrayIcon& tray, std::function<void()> onRightRelease)
+    : tray_(tray), onRightRelease_(std::move(onRightRelease))
+{
+    qApp->installEventFilter(this);
+}
+
+bool XEmbedTrayFilter::IsXEmbedIcon(const QObject& object) { return object.inherits("QSystemTrayIconSys"); }
+
+bool XEmbedTrayFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto type = event->type();
+    if ((type != QEvent::ToolTip && type != QEvent::MouseButtonRelease) || watched == nullptr ||
+        !IsXEmbedIcon(*watched)) {
+        return false;
+    }
+    if (type == QEvent::ToolTip) {
+        // Written out as markup of itself, so nothing in it is read as markup.
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tray_.toolTip(), Qt::WhiteSpaceNoWrap),
+                           static_cast<QWidget*>(watched));
+        return true;
+    }
+    if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        // From the event loop: the popup waits for the user, and the release is still being handled.
+        QTimer::singleShot(0, this, [this] { onRightRelease_(); });
+    }
+    return false;
+}
+
+} // namespace vorda::qt
