@@ -89,6 +89,7 @@ struct Win32Platform::State {
     std::vector<TimerDefinition> timers;
     UINT taskbarCreated = 0;
     HWND iconWindow = nullptr;
+    bool iconWindowClassRegistered = false;
     std::optional<TrayRecordBytes> trayRecordShown; // as the tray last took it
     std::unique_ptr<ClipboardWatcher> clipboard = ClipboardWatcher::Start();
 
@@ -285,28 +286,39 @@ IconHandle Win32Platform::MainWindowIcon()
 IconHandle Win32Platform::LoadIconWindow(const IconWindowDefinition& window)
 {
     State& s = *state_;
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = s.instance;
-    windowClass.hIcon = LoadIconW(s.instance, MAKEINTRESOURCEW(IDI_NOTEXT));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(s.instance, MAKEINTRESOURCEW(IDI_NOTEXT), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                        LR_DEFAULTCOLOR | LR_SHARED));
-    windowClass.lpszClassName = kIconWindowClass;
-    if (!RegisterClassExW(&windowClass) || !windowClass.hIconSm) {
-        throw PlatformError("the icon window's class cannot be registered");
+    // The class is registered once for the run: registered again after a failed attempt it would be
+    // refused as already there, and every later attempt would fail with it.
+    if (!s.iconWindowClassRegistered) {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = s.instance;
+        windowClass.hIcon = LoadIconW(s.instance, MAKEINTRESOURCEW(IDI_NOTEXT));
+        windowClass.hIconSm = static_cast<HICON>(LoadImageW(s.instance, MAKEINTRESOURCEW(IDI_NOTEXT), IMAGE_ICON,
+                                                            GetSystemMetrics(SM_CXSMICON),
+                                                            GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
+        windowClass.lpszClassName = kIconWindowClass;
+        if (!windowClass.hIconSm || !RegisterClassExW(&windowClass)) {
+            throw PlatformError("the icon window's class cannot be registered");
+        }
+        s.iconWindowClassRegistered = true;
     }
-    const std::wstring title = Wide(window.title);
-    s.iconWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kIconWindowClass, title.c_str(), WS_OVERLAPPED | WS_CAPTION, 0,
-                                   0, 320, 120, nullptr, nullptr, s.instance, nullptr);
     if (!s.iconWindow) {
-        throw PlatformError("the icon window cannot be created");
+        const std::wstring title = Wide(window.title);
+        s.iconWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kIconWindowClass, title.c_str(), WS_OVERLAPPED | WS_CAPTION,
+                                       0, 0, 320, 120, nullptr, nullptr, s.instance, nullptr);
+        if (!s.iconWindow) {
+            throw PlatformError("the icon window cannot be created");
+        }
+        const std::wstring label = Wide(window.labelCaption);
+        CreateWindowExW(0, L"STATIC", label.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, 8, 8, 300, 80, s.iconWindow,
+                        nullptr, s.instance, nullptr);
     }
-    const std::wstring label = Wide(window.labelCaption);
-    CreateWindowExW(0, L"STATIC", label.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, 8, 8, 300, 80, s.iconWindow,
-                    nullptr, s.instance, nullptr);
-    return HandleValue(windowClass.hIconSm);
+    const auto icon = GetClassLongPtrW(s.iconWindow, GCLP_HICONSM);
+    if (icon == 0) {
+        throw PlatformError("the icon window's icon cannot be read");
+    }
+    return static_cast<IconHandle>(icon);
 }
 
 std::int16_t Win32Platform::ScaleMode() { return state_->scaleMode; }
@@ -404,12 +416,12 @@ std::string Win32Platform::ToAnsi(std::u16string_view text)
     return narrow;
 }
 
-ClipboardContents Win32Platform::ClipboardText()
+ClipboardContents Win32Platform::ClipboardText(ClipboardUse use)
 {
     if (!state_->clipboard) {
         return std::make_shared<const std::u16string>(ClipboardWatcher::ReadNow());
     }
-    return state_->clipboard->Text();
+    return state_->clipboard->Text(use);
 }
 
 namespace {

@@ -36,7 +36,7 @@ public:
 
     bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
     std::string ToAnsi(std::u16string_view text) override;
-    ClipboardContents ClipboardText() override;
+    ClipboardContents ClipboardText(ClipboardUse use) override;
     std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
 
