@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace vorda::test {
 namespace {
@@ -35,6 +37,32 @@ TEST(LookupServices, TableFollowsTheMenuAndEveryAddressEndsInItsQueryValue)
     EXPECT_EQ(hosts.size(), 9U) << "each service has its own host";
     EXPECT_TRUE(Base(kLookupServices[0]).ends_with("/search?q="));
     EXPECT_TRUE(Base(kLookupServices[6]).ends_with("/r/rhyme.cgi?typeofrhyme=perfect&org1=syl&org2=l&Word="));
+}
+
+// Written out in full, so that a slip in the program's table fails here.
+TEST_F(Lookup, TheNineAddressesAndTheMakersSiteAreExactlyTheTables)
+{
+    const std::vector<std::pair<MenuItem, std::string>> table = {
+        {MenuItem::mnuLookup, "http://www.dictionary.com/search?q="},
+        {MenuItem::mnuSearch, "http://www.google.com/search?q="},
+        {MenuItem::mnuThesaurus, "http://www.thesaurus.com/search?q="},
+        {MenuItem::mnuSpellCheck, "http://www.spellcheck.net/cgi-bin/spell.exe?action=CHECKWORD&string="},
+        {MenuItem::mnuAnagram, "http://wordsmith.org/anagram/anagram.cgi?anagram="},
+        {MenuItem::mnuHomophone, "http://www.homophone.com/cgi-bin/data.asp?test=not&SearchVal="},
+        {MenuItem::mnuRyhme, "http://www.rhymezone.com/r/rhyme.cgi?typeofrhyme=perfect&org1=syl&org2=l&Word="},
+        {MenuItem::mnuQuotes, "http://www.quotationspage.com/search.php3?Search="},
+        {MenuItem::mnuEncyclopedia,
+         "http://www.encyclopedia.com/cgi-bin/texis/webinator/65search?search_type=full&query="},
+    };
+    fake.platform.clipboard = u"word";
+    std::vector<std::string> expected;
+    for (const auto& [item, base] : table) {
+        fake.window.MenuItem_Click(item);
+        expected.push_back(base + "word");
+    }
+    fake.window.MenuItem_Click(MenuItem::mnuVorda);
+    expected.emplace_back("http://www.vorda.com");
+    EXPECT_EQ(fake.platform.OpenedAddresses(), expected);
 }
 
 TEST_F(Lookup, EveryLookUpItemOpensItsServiceWithTheTrimmedEncodedText)
