@@ -4,7 +4,6 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
-#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 #include <QWidget>
@@ -29,10 +28,11 @@ bool XEmbedTrayFilter::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (type == QEvent::ToolTip) {
-        // Written out as markup of itself, so nothing in it is read as markup.
+        // Written out as markup of itself, so nothing in it is read as markup; on one line, as a
+        // plain tooltip is.
         const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tray_.toolTip(), Qt::WhiteSpaceNoWrap),
-                           static_cast<QWidget*>(watched));
+        const QString tip = QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tray_.toolTip().toHtmlEscaped());
+        QToolTip::showText(help->globalPos(), tip, static_cast<QWidget*>(watched));
         return true;
     }
     if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
