@@ -5,7 +5,8 @@
 #   inputs for each libFuzzer target (clang, ASan + UBSan);
 # - running: the Linux program and Dictionary.exe under Wine, each on a private X display with a tray
 #   host, beside GoldenDict and CopyQ: time to dock, CPU and memory with a short and a 10 MB clipboard
-#   text, and a 10-minute soak of ours (tests/bench/running).
+#   text, and a 10-minute soak of ours (tests/bench/running); then the Linux program's idle cost, to
+#   the nanosecond, beside the build before the clipboard pipeline moved into the core.
 # The running programs are measured before the fuzzing, while the machine is otherwise quiet. Takes
 # about 50 minutes on two cores. Exits non-zero if any part failed; the document is written either
 # way and says which.
@@ -59,13 +60,27 @@ core_build() {
         cmake --build build/bench-fuzz -j "$jobs" --target vorda_fuzz_targets
 }
 
+# The idle cost is measured beside that of the last build before the clipboard pipeline moved into
+# the core, built from the history where there is one.
+idle_baseline=3997846c1e69c137e9fd0e1f0db3d8ac60410026
+idle_baseline_program=build/bench-baseline/build/src/platform/qt/vorda-dictionary
+
 running_build() {
     step "Building: the Linux program (Release) and Dictionary.exe (MinSizeRel)"
     cmake -S . -B build/bench-programs -DCMAKE_BUILD_TYPE=Release >/dev/null &&
         cmake --build build/bench-programs -j "$jobs" --target vorda-dictionary &&
         cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
             -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null &&
-        cmake --build build/win32 -j "$jobs"
+        cmake --build build/win32 -j "$jobs" || return 1
+    if git rev-parse --verify -q "$idle_baseline^{commit}" >/dev/null; then
+        step "Building: the Linux program as of ${idle_baseline:0:7}, for the idle cost beside it"
+        rm -rf build/bench-baseline && mkdir -p build/bench-baseline/src &&
+            git archive "$idle_baseline" | tar -x -C build/bench-baseline/src &&
+            cmake -S build/bench-baseline/src -B build/bench-baseline/build -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+            cmake --build build/bench-baseline/build -j "$jobs" --target vorda-dictionary
+    else
+        echo "no history of ${idle_baseline:0:7} here: the idle cost is measured for this build alone"
+    fi
 }
 
 if core; then core_build || exit 1; fi
@@ -113,6 +128,14 @@ if running; then
     python3 tests/bench/running/measure_running.py --output docs/performance.md --json "$logs/running.json" \
         --linux-program build/bench-programs/src/platform/qt/vorda-dictionary \
         --windows-program build/win32/Dictionary.exe --repetitions "$running_repetitions" || failed=1
+
+    step "The running Linux program's idle cost"
+    idle_options=()
+    if [[ -x "$idle_baseline_program" ]]; then
+        idle_options=(--baseline "$idle_baseline_program" --baseline-label "as of ${idle_baseline:0:7}")
+    fi
+    python3 tests/bench/running/measure_idle.py --program build/bench-programs/src/platform/qt/vorda-dictionary \
+        "${idle_options[@]}" --output docs/performance.md --json "$logs/idle.json" || failed=1
 fi
 
 if core; then
