@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "tray/TrayIconRecord.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -65,9 +66,20 @@ private:
     void SendTrayRequest(std::uint32_t message);
     void RunLookup(MenuItem item);
 
+    // What the poll shows for one clipboard content, made once for it: five ticks a second mostly
+    // show the same content, and each still writes all of it.
+    struct PollView {
+        ClipboardContents content;
+        bool hasText = false;
+        std::array<std::u16string, 9> captions;
+        std::u16string tip;
+    };
+    const PollView& PollViewOf(const ClipboardContents& content);
+
     Platform& platform_;
     TrayIconRecord trayIcon_;
     frmIconForm iconForm_;
+    PollView pollView_;
     bool ended_ = false;
 };
 

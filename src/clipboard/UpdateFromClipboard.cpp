@@ -1,11 +1,13 @@
 // The clipboard poll: every tick rewrites the nine look-up captions and states, the tray icon and its
-// tooltip from the clipboard's text alone. There is deliberately no change test.
+// tooltip from the clipboard's text alone. There is deliberately no change test: only the texts
+// shown are made once for each clipboard content.
 
 #include "app/ErrorRules.h"
 #include "app/frmDictionary.h"
 #include "clipboard/ClipboardText.h"
 
 #include <array>
+#include <utility>
 
 namespace vorda {
 namespace {
@@ -36,32 +38,42 @@ constexpr std::u16string_view kNoTextTip = u"Vorda Dictionary - No text in clipb
 
 void frmDictionary::tmrCheckClipboard_Timer() { UpdateFromClipboard(); }
 
+const frmDictionary::PollView& frmDictionary::PollViewOf(const ClipboardContents& content)
+{
+    // The platform hands out the same content for as long as the clipboard is unchanged.
+    if (content && content == pollView_.content) {
+        return pollView_;
+    }
+    const std::u16string_view text = TrimSpaces(content ? *content : std::u16string_view());
+    PollView view{content, !text.empty(), {}, {}};
+    if (view.hasText) {
+        const std::u16string quoted = QuoteForCaption(text);
+        for (std::size_t i = 0; i < kPollCaptions.size(); ++i) {
+            view.captions[i] = std::u16string(kPollCaptions[i].textPrefix) + quoted;
+        }
+        view.tip = std::u16string(kTextTipPrefix) + quoted + u'\0';
+    } else {
+        for (std::size_t i = 0; i < kPollCaptions.size(); ++i) {
+            view.captions[i] = kPollCaptions[i].noTextCaption;
+        }
+        view.tip = std::u16string(kNoTextTip) + u'\0';
+    }
+    pollView_ = std::move(view);
+    return pollView_;
+}
+
 void frmDictionary::UpdateFromClipboard()
 {
     IgnoringFailure([&] {
-        const ClipboardContents clipboard = platform_.ClipboardText(ClipboardUse::Tick);
-        const std::u16string_view text = TrimSpaces(clipboard ? *clipboard : std::u16string_view());
-
-        if (!text.empty()) {
-            const std::u16string quoted = QuoteForCaption(text);
-            for (const auto& entry : kPollCaptions) {
-                platform_.SetMenuCaption(entry.item, std::u16string(entry.textPrefix) + quoted);
-            }
-            for (const auto& entry : kPollCaptions) {
-                platform_.SetMenuEnabled(entry.item, true);
-            }
-            trayIcon_.hIcon = platform_.MainWindowIcon();
-            trayIcon_.SetTip(std::u16string(kTextTipPrefix) + quoted + u'\0');
-        } else {
-            for (const auto& entry : kPollCaptions) {
-                platform_.SetMenuCaption(entry.item, entry.noTextCaption);
-            }
-            for (const auto& entry : kPollCaptions) {
-                platform_.SetMenuEnabled(entry.item, false);
-            }
-            trayIcon_.hIcon = iconForm_.Icon();
-            trayIcon_.SetTip(std::u16string(kNoTextTip) + u'\0');
+        const PollView& view = PollViewOf(platform_.ClipboardText(ClipboardUse::Tick));
+        for (std::size_t i = 0; i < kPollCaptions.size(); ++i) {
+            platform_.SetMenuCaption(kPollCaptions[i].item, view.captions[i]);
         }
+        for (const auto& entry : kPollCaptions) {
+            platform_.SetMenuEnabled(entry.item, view.hasText);
+        }
+        trayIcon_.hIcon = view.hasText ? platform_.MainWindowIcon() : iconForm_.Icon();
+        trayIcon_.SetTip(view.tip);
         RefreshTrayIcon();
     });
 }

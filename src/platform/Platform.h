@@ -65,6 +65,7 @@ enum class MenuItem : int {
     mnuSep30,
     mnuExit,
 };
+inline constexpr std::size_t kMenuItemCount = static_cast<std::size_t>(MenuItem::mnuExit) + 1;
 
 struct MenuItemDefinition {
     MenuItem item;

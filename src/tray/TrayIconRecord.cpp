@@ -40,9 +40,15 @@ TrayRecordBytes TrayIconRecord::ToBytes(Platform& platform) const
     // is left out whole rather than cut in the middle of its bytes. The last byte is kept for the NUL
     // the platform reads up to, should the text hold none.
     for (std::size_t i = 0; i < szTip.size();) {
-        const std::size_t units =
-            (IsHighSurrogate(szTip[i]) && i + 1 < szTip.size() && IsLowSurrogate(szTip[i + 1])) ? 2 : 1;
-        const std::string narrow = platform.ToAnsi(std::u16string_view(szTip).substr(i, units));
+        std::size_t units = 1;
+        std::string narrow;
+        if (szTip[i] < 0x80) {
+            // Every narrow code page keeps ASCII as it is; most of a tooltip is, five times a second.
+            narrow.assign(1, static_cast<char>(szTip[i]));
+        } else {
+            units = (IsHighSurrogate(szTip[i]) && i + 1 < szTip.size() && IsLowSurrogate(szTip[i + 1])) ? 2 : 1;
+            narrow = platform.ToAnsi(std::u16string_view(szTip).substr(i, units));
+        }
         if (written + narrow.size() > kTipLength - 1) {
             break;
         }

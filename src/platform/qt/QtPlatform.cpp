@@ -24,10 +24,12 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 namespace vorda::qt {
 namespace {
@@ -77,12 +79,16 @@ struct QtPlatformState {
 
     std::unique_ptr<QMenu> popup;
     std::map<MenuItem, QAction*> menuActions; // owned by the popup
+    // As last set: five times a second mostly the same, compared before anything is converted.
+    std::array<std::u16string, kMenuItemCount> menuCaptions;
+    std::array<std::optional<bool>, kMenuItemCount> menuEnabled;
     std::map<TimerId, std::unique_ptr<QTimer>> timers;
 
     std::map<IconHandle, QIcon> icons;
     std::unique_ptr<QSystemTrayIcon> tray;
     std::unique_ptr<XEmbedTrayFilter> xembedFilter;
     IconHandle trayIconShown = 0;
+    std::optional<TrayRecordBytes> trayRecordShown; // as last taken by the tray
 
     std::unique_ptr<ClipboardWatcher> x11Clipboard;
     AutostartRegistry registry;
@@ -115,7 +121,9 @@ void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& 
         }
         QAction* action = s.popup->addAction(QString());
         SetCaption(*action, definition.caption);
+        s.menuCaptions.at(static_cast<std::size_t>(definition.item)) = definition.caption;
         action->setEnabled(definition.enabled);
+        s.menuEnabled.at(static_cast<std::size_t>(definition.item)) = definition.enabled;
         action->setData(static_cast<int>(definition.item));
         s.menuActions[definition.item] = action;
     }
@@ -215,15 +223,25 @@ void QtPlatform::SetTimerEnabled(TimerId timer, bool enabled)
 
 void QtPlatform::SetMenuCaption(MenuItem item, std::u16string_view caption)
 {
+    std::u16string& shown = state_->menuCaptions.at(static_cast<std::size_t>(item));
+    if (shown == caption) {
+        return;
+    }
     if (const auto found = state_->menuActions.find(item); found != state_->menuActions.end()) {
         SetCaption(*found->second, caption);
+        shown = caption;
     }
 }
 
 void QtPlatform::SetMenuEnabled(MenuItem item, bool enabled)
 {
+    std::optional<bool>& shown = state_->menuEnabled.at(static_cast<std::size_t>(item));
+    if (shown == enabled) {
+        return;
+    }
     if (const auto found = state_->menuActions.find(item); found != state_->menuActions.end()) {
         found->second->setEnabled(enabled);
+        shown = enabled;
     }
 }
 
@@ -251,10 +269,15 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
     if (message == kTrayDelete) {
         const bool wasShown = s.tray->isVisible();
         s.tray->hide();
+        s.trayRecordShown.reset();
         return wasShown;
     }
     if ((message != kTrayAdd && message != kTrayModify) || (message == kTrayModify && !s.tray->isVisible())) {
         return false;
+    }
+    // The program sends the same record five times a second; an unchanged one changes nothing.
+    if (message == kTrayModify && s.trayRecordShown == record) {
+        return true;
     }
     const TrayRecordFields fields = ReadTrayRecord(record);
     const IconHandle handle = fields.hIcon;
@@ -270,6 +293,7 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
     if (const QString tip = ToQString(FromUtf8(fields.szTip)); tip != s.tray->toolTip()) {
         s.tray->setToolTip(tip);
     }
+    s.trayRecordShown = record;
     if (message == kTrayAdd) {
         s.tray->show();
         return QSystemTrayIcon::isSystemTrayAvailable();
