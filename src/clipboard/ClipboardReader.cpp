@@ -44,37 +44,39 @@ ReadResult ReadOnce(ClipboardSource& source)
 void RunClipboardReader(ClipboardSource& source, ClipboardPipeline& pipeline, const SteadyNow& now)
 {
     std::optional<Clock::time_point> readAt = now();
+    // What a wake-up means for the schedule: a change is read at once. False: stop.
+    const auto follow = [&](ClipboardSource::Wake wake) {
+        if (wake == ClipboardSource::Wake::Changed) {
+            pipeline.NoteChange();
+            readAt = now();
+        }
+        return wake != ClipboardSource::Wake::Stopped;
+    };
     for (;;) {
         pipeline.SetNoticesChanges(source.NoticesChanges());
-        if (readAt && now() >= *readAt) {
-            const std::uint64_t read = pipeline.BeginRead();
-            ReadResult result = ReadOnce(source);
-            // A new owner that came during the read may have been read half, or not at all: what was
-            // read is the earlier owner's, and is never handed out.
-            switch (source.Wait(milliseconds{0})) {
-            case ClipboardSource::Wake::Stopped: return;
-            case ClipboardSource::Wake::Changed:
-                pipeline.NoteChange();
-                readAt = now();
-                continue;
-            case ClipboardSource::Wake::TimedOut: break;
-            }
-            if (result.text) {
-                pipeline.FinishRead(read, std::move(result.text));
-                readAt = source.NoticesChanges() ? std::nullopt : std::optional(now() + kReadAgainWithoutNotice);
-            } else {
-                pipeline.FailRead(read, std::move(result.failure));
-                readAt = now() + kReadAgainAfterFailure;
+        if (!readAt || now() < *readAt) {
+            if (!follow(source.Wait(TimeUntil(readAt, now())))) {
+                return;
             }
             continue;
         }
-        switch (source.Wait(TimeUntil(readAt, now()))) {
-        case ClipboardSource::Wake::Stopped: return;
-        case ClipboardSource::Wake::Changed:
-            pipeline.NoteChange();
-            readAt = now();
-            break;
-        case ClipboardSource::Wake::TimedOut: break;
+        const std::uint64_t read = pipeline.BeginRead();
+        ReadResult result = ReadOnce(source);
+        // A new owner that came during the read may have been read half, or not at all: what was read
+        // is the earlier owner's, and is never handed out.
+        const ClipboardSource::Wake during = source.Wait(milliseconds{0});
+        if (!follow(during)) {
+            return;
+        }
+        if (during == ClipboardSource::Wake::Changed) {
+            continue;
+        }
+        if (result.text) {
+            pipeline.FinishRead(read, std::move(result.text));
+            readAt = source.NoticesChanges() ? std::nullopt : std::optional(now() + kReadAgainWithoutNotice);
+        } else {
+            pipeline.FailRead(read, std::move(result.failure));
+            readAt = now() + kReadAgainAfterFailure;
         }
     }
 }

@@ -71,6 +71,21 @@ std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()};
 std::u16string FromWide(std::wstring_view text) { return {text.begin(), text.end()}; }
 std::string Narrow(std::string_view text) { return std::string(text); } // NUL-terminated copy
 
+// A window class whose icon is the resource `icon`, the small image at the system's small size.
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, int icon)
+{
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(icon));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                        LR_DEFAULTCOLOR | LR_SHARED));
+    windowClass.lpszClassName = name;
+    return windowClass.hIconSm != nullptr && RegisterClassExW(&windowClass) != 0;
+}
+
 UINT EnabledFlag(bool enabled) { return enabled ? UINT{MF_ENABLED} : UINT{MF_GRAYED}; }
 
 HKEY KeyOf(std::uint32_t value) { return HandleOf<HKEY>(value); }
@@ -222,16 +237,7 @@ void Win32Platform::CreateMainWindow(const WindowDefinition& window, WindowEvent
     s.timers.assign(window.timers.begin(), window.timers.end());
     s.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
 
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = s.instance;
-    windowClass.hIcon = LoadIconW(s.instance, MAKEINTRESOURCEW(IDI_TEXT));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(s.instance, MAKEINTRESOURCEW(IDI_TEXT), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                        LR_DEFAULTCOLOR | LR_SHARED));
-    windowClass.lpszClassName = kMainWindowClass;
-    if (!RegisterClassExW(&windowClass)) {
+    if (!RegisterWindowClass(s.instance, kMainWindowClass, MainWindowProc, IDI_TEXT)) {
         throw PlatformError("the main window's class cannot be registered");
     }
 
@@ -289,16 +295,7 @@ IconHandle Win32Platform::LoadIconWindow(const IconWindowDefinition& window)
     // The class is registered once for the run: registered again after a failed attempt it would be
     // refused as already there, and every later attempt would fail with it.
     if (!s.iconWindowClassRegistered) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = s.instance;
-        windowClass.hIcon = LoadIconW(s.instance, MAKEINTRESOURCEW(IDI_NOTEXT));
-        windowClass.hIconSm = static_cast<HICON>(LoadImageW(s.instance, MAKEINTRESOURCEW(IDI_NOTEXT), IMAGE_ICON,
-                                                            GetSystemMetrics(SM_CXSMICON),
-                                                            GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
-        windowClass.lpszClassName = kIconWindowClass;
-        if (!windowClass.hIconSm || !RegisterClassExW(&windowClass)) {
+        if (!RegisterWindowClass(s.instance, kIconWindowClass, DefWindowProcW, IDI_NOTEXT)) {
             throw PlatformError("the icon window's class cannot be registered");
         }
         s.iconWindowClassRegistered = true;
