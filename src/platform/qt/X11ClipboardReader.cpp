@@ -192,9 +192,9 @@ std::optional<PropertyValue> Convert(State& s, xcb_atom_t target)
     return value;
 }
 
-// The forms the owner offers; nothing when it does not say.
 static_assert(sizeof(xcb_atom_t) == sizeof(std::uint32_t));
 
+// The forms the owner offers; nothing when it does not say.
 std::optional<std::vector<std::uint32_t>> OfferedTargets(State& s)
 {
     const auto value = Convert(s, s.targets);
