@@ -45,6 +45,7 @@ struct X11ClipboardReader::State {
     xcb_atom_t clipboard = XCB_NONE;
     xcb_atom_t targets = XCB_NONE;
     xcb_atom_t utf8String = XCB_NONE;
+    xcb_atom_t passwordHint = XCB_NONE; // a password manager's mark on what it copies
     xcb_atom_t incr = XCB_NONE;
     xcb_atom_t property = XCB_NONE; // where owners put the converted text
 
@@ -271,7 +272,8 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
     xcb_change_property(s->connection, XCB_PROP_MODE_REPLACE, s->requestor, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         static_cast<std::uint32_t>(kRequestorName.size()), kRequestorName.data());
 
-    const std::array<std::string_view, 5> names{"CLIPBOARD", "TARGETS", "UTF8_STRING", "INCR", "VORDA_CLIPBOARD"};
+    const std::array<std::string_view, 6> names{"CLIPBOARD", "TARGETS",         "UTF8_STRING",
+                                                "INCR",      "VORDA_CLIPBOARD", "x-kde-passwordManagerHint"};
     std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
     for (std::size_t i = 0; i < names.size(); ++i) {
         cookies[i] = xcb_intern_atom(s->connection, 0, static_cast<std::uint16_t>(names[i].size()), names[i].data());
@@ -289,6 +291,7 @@ std::unique_ptr<X11ClipboardReader> X11ClipboardReader::Connect()
     s->utf8String = atoms[2];
     s->incr = atoms[3];
     s->property = atoms[4];
+    s->passwordHint = atoms[5];
     WatchOwnerChanges(*s, screens.data->root);
     return std::unique_ptr<X11ClipboardReader>(new X11ClipboardReader(std::move(s)));
 }
@@ -321,6 +324,13 @@ std::u16string X11ClipboardReader::ReadText()
     }
     // Asking first keeps a picture on the clipboard from being sent over at all.
     const auto offered = OfferedTargets(s);
+    if (offered && std::find(offered->begin(), offered->end(), s.passwordHint) != offered->end()) {
+        // A password is neither shown nor sent away; a mark that cannot be read is taken as one.
+        const auto hint = Convert(s, s.passwordHint);
+        if (!hint || hint->bytes == "secret") {
+            return {};
+        }
+    }
     for (const xcb_atom_t target : {s.utf8String, xcb_atom_t{XCB_ATOM_STRING}}) {
         if (offered && std::find(offered->begin(), offered->end(), target) == offered->end()) {
             continue;

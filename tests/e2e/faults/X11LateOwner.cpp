@@ -1,7 +1,8 @@
 // vorda-e2e-x11-late-owner: a CLIPBOARD owner that offers text (UTF8_STRING among its TARGETS) but
-// refuses to hand it over for a while, then gives it like any owner.
+// refuses to hand it over for a while, then gives it like any owner. With a HINT it also offers
+// x-kde-passwordManagerHint with that value, as a password manager marks what it copies.
 //
-//   vorda-e2e-x11-late-owner TEXT REFUSE_MS
+//   vorda-e2e-x11-late-owner TEXT REFUSE_MS [HINT]
 //
 // Prints "owner" once it holds the clipboard; ends when another client takes it, or on SIGTERM.
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,11 +32,12 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vorda-e2e-x11-late-owner TEXT REFUSE_MS\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: vorda-e2e-x11-late-owner TEXT REFUSE_MS [HINT]\n");
         return 2;
     }
     const std::string text = argv[1];
+    const std::optional<std::string> hint = argc == 4 ? std::optional<std::string>(argv[3]) : std::nullopt;
     const auto handOverAt = Clock::now() + std::chrono::milliseconds(std::atol(argv[2]));
 
     int screenNumber = 0;
@@ -53,6 +56,7 @@ int main(int argc, char* argv[])
     const xcb_atom_t clipboard = Atom(connection, "CLIPBOARD");
     const xcb_atom_t targets = Atom(connection, "TARGETS");
     const xcb_atom_t utf8 = Atom(connection, "UTF8_STRING");
+    const xcb_atom_t passwordHint = Atom(connection, "x-kde-passwordManagerHint");
 
     xcb_set_selection_owner(connection, window, clipboard, XCB_CURRENT_TIME);
     const Reply<xcb_get_selection_owner_reply_t> owner(
@@ -76,9 +80,12 @@ int main(int argc, char* argv[])
         const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(*event);
         xcb_atom_t property = request.property == XCB_NONE ? request.target : request.property;
         if (request.target == targets) {
-            const xcb_atom_t offered[] = {targets, utf8};
-            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32, 2,
-                                offered);
+            const xcb_atom_t offered[] = {targets, utf8, passwordHint};
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
+                                hint ? 3 : 2, offered);
+        } else if (request.target == passwordHint && hint) {
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_STRING, 8,
+                                static_cast<std::uint32_t>(hint->size()), hint->data());
         } else if (request.target == utf8 && Clock::now() >= handOverAt) {
             xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, utf8, 8,
                                 static_cast<std::uint32_t>(text.size()), text.data());

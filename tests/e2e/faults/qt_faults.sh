@@ -273,6 +273,35 @@ fault_silent_owner() {
     qt_expect_opened_once "$(qt_address mnuLookup late)"
 }
 
+# own_clipboard_with_hint TEXT HINT: an owner that marks its text as a password manager does.
+own_clipboard_with_hint() {
+    : "${VORDA_X11_LATE_OWNER:?the late owner}"
+    desk_release_clipboard
+    rm -f "$DESK_DIR/hint-owner.txt"
+    "$VORDA_X11_LATE_OWNER" "$1" 0 "$2" >"$DESK_DIR/hint-owner.txt" 2>&1 &
+    DESK_CLIP_PID=$!
+    desk_poll 5 grep -q owner "$DESK_DIR/hint-owner.txt" || fail "the owner with a hint did not take the clipboard"
+}
+
+fault_password_hint() {
+    step "a password marked secret by its manager is no text: not shown, never looked up"
+    clip_text_seen "before"
+    own_clipboard_with_hint "hunter2" secret
+    wait_icon no_text "a password marked secret"
+    desk_clear_browser_log
+    qt_double_click "$QT_ICON"
+    qt_open_popup
+    desk_key d
+    qt_expect_nothing_opened "a double click and the popup's dictionary look-up on a password"
+
+    step "a text marked otherwise is text"
+    own_clipboard_with_hint "visible" public
+    wait_icon text "a text marked public"
+    desk_clear_browser_log
+    qt_double_click "$QT_ICON"
+    qt_expect_opened_once "$(qt_address mnuLookup visible)"
+}
+
 fault_no_browser() {
     # The program alone runs with a PATH that has no xdg-open or browser and no BROWSER: neither the
     # stand-in nor a real browser can be reached.
