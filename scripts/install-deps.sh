@@ -10,7 +10,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    libxcb1-dev libxcb-xfixes0-dev libsm-dev libice-dev dbus-daemon xdg-utils desktop-file-utils
+    libxcb1-dev libxcb-xfixes0-dev libsm-dev libice-dev libwayland-dev libwayland-bin
+    dbus-daemon xdg-utils desktop-file-utils
     wine wine32:i386 wine64
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
 )

@@ -1,6 +1,7 @@
 #include "platform/qt/ClipboardWatcher.h"
 
 #include "clipboard/ClipboardReader.h"
+#include "platform/qt/WaylandClipboardReader.h"
 #include "platform/qt/X11ClipboardReader.h"
 
 #include <fcntl.h>
@@ -8,17 +9,24 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
 #include <thread>
 
 namespace vorda::qt {
 namespace {
 
-// The X wait and read. When the connection breaks (the X server let go of this client, or went
-// away and came back) it connects again at the next wait; until then every read fails.
-class X11ClipboardSource final : public ClipboardSource {
+// The native wait and read of one reader (X11ClipboardReader or WaylandClipboardReader). When its
+// connection breaks (the server let go of this client, or went away and came back) it connects
+// again at the next wait; until then every read fails.
+template <typename Reader> class ReconnectingSource final : public ClipboardSource {
 public:
-    X11ClipboardSource(std::unique_ptr<X11ClipboardReader> reader, int stopDescriptor)
-        : reader_(std::move(reader)), stop_(stopDescriptor)
+    using Connector = std::function<std::unique_ptr<Reader>()>;
+
+    ReconnectingSource(std::unique_ptr<Reader> reader, Connector connect, int stopDescriptor)
+        : reader_(std::move(reader)), connect_(std::move(connect)), stop_(stopDescriptor)
     {
     }
 
@@ -27,7 +35,7 @@ public:
     Wake Wait(std::optional<std::chrono::milliseconds> timeout) override
     {
         if (!reader_) {
-            reader_ = X11ClipboardReader::Connect();
+            reader_ = connect_();
             if (reader_) {
                 return Wake::Changed; // whatever the clipboard holds now is news
             }
@@ -51,7 +59,7 @@ public:
     std::u16string Read() override
     {
         if (!reader_) {
-            throw PlatformError("the connection to the X display is lost");
+            throw PlatformError("the connection to the display is lost");
         }
         return reader_->ReadText();
     }
@@ -64,16 +72,44 @@ private:
         return (descriptors[0].revents & POLLIN) != 0 ? Wake::Stopped : Wake::TimedOut;
     }
 
-    std::unique_ptr<X11ClipboardReader> reader_;
+    std::unique_ptr<Reader> reader_;
+    Connector connect_;
     int stop_;
 };
+
+std::unique_ptr<WaylandClipboardReader> ConnectWayland()
+{
+    std::string why;
+    return WaylandClipboardReader::Connect(why);
+}
+
+// The reader for this session: in a Wayland session whose compositor offers data-control, its own;
+// otherwise the X display's (GNOME passes the clipboard on to X programs without focus).
+std::unique_ptr<ClipboardSource> ChooseSource(int stopDescriptor)
+{
+    std::string whyNotWayland;
+    if (std::getenv("WAYLAND_DISPLAY") != nullptr) {
+        if (auto reader = WaylandClipboardReader::Connect(whyNotWayland)) {
+            return std::make_unique<ReconnectingSource<WaylandClipboardReader>>(std::move(reader), ConnectWayland,
+                                                                                stopDescriptor);
+        }
+    }
+    if (auto reader = X11ClipboardReader::Connect()) {
+        return std::make_unique<ReconnectingSource<X11ClipboardReader>>(std::move(reader), X11ClipboardReader::Connect,
+                                                                        stopDescriptor);
+    }
+    const std::string why =
+        whyNotWayland.empty() ? "there is no X display" : whyNotWayland + ", and there is no X display";
+    std::fprintf(stderr, "vorda-dictionary: the clipboard cannot be followed: %s\n", why.c_str());
+    return nullptr;
+}
 
 } // namespace
 
 struct ClipboardWatcher::State {
     std::array<int, 2> stop{-1, -1}; // a byte in stop[1] ends the thread
     ClipboardPipeline pipeline;
-    std::unique_ptr<X11ClipboardSource> source;
+    std::unique_ptr<ClipboardSource> source;
     std::thread thread; // last: started once the rest is in place, joined first
 
     State() = default;
@@ -98,12 +134,14 @@ ClipboardWatcher::~ClipboardWatcher() = default;
 
 std::unique_ptr<ClipboardWatcher> ClipboardWatcher::Start()
 {
-    auto reader = X11ClipboardReader::Connect();
     auto s = std::make_unique<State>();
-    if (!reader || ::pipe2(s->stop.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(s->stop.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         return nullptr;
     }
-    s->source = std::make_unique<X11ClipboardSource>(std::move(reader), s->stop[0]);
+    s->source = ChooseSource(s->stop[0]);
+    if (!s->source) {
+        return nullptr;
+    }
     s->thread = std::thread([state = s.get()] { RunClipboardReader(*state->source, state->pipeline); });
     return std::unique_ptr<ClipboardWatcher>(new ClipboardWatcher(std::move(s)));
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The clipboard read on a thread and an X connection of their own, so that the program's thread
-// never waits on another program: a text of many megabytes takes seconds to come over X, and an
-// owner may never answer. What is read when, and what the program gets meanwhile, is the core's
-// (RunClipboardReader, ClipboardPipeline); this supplies the X wait and read.
+// The clipboard read on a thread and a connection of their own (to the Wayland compositor where it
+// offers data-control, else to the X display), so that the program's thread never waits on another
+// program: a text of many megabytes takes seconds to come over, and an owner may never answer. What
+// is read when, and what the program gets meanwhile, is the core's (RunClipboardReader,
+// ClipboardPipeline); this supplies the native wait and read.
 
 #include "clipboard/ClipboardPipeline.h"
 
@@ -12,7 +13,7 @@ namespace vorda::qt {
 
 class ClipboardWatcher {
 public:
-    // A watcher of the X display named by DISPLAY; nullptr where there is none.
+    // A watcher of this session's clipboard; nullptr, said once on standard error, where none can be.
     static std::unique_ptr<ClipboardWatcher> Start();
     ~ClipboardWatcher(); // stops the thread, waiting at most for the read under way
     ClipboardWatcher(const ClipboardWatcher&) = delete;
@@ -20,7 +21,7 @@ public:
 
     ClipboardContents Text(ClipboardUse use);
 
-    struct State; // the thread and its X connection, known to the .cpp only
+    struct State; // the thread and its connection, known to the .cpp only
 
 private:
     explicit ClipboardWatcher(std::unique_ptr<State> state);
