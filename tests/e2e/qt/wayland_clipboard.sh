@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# In a Wayland session on a wlroots compositor (sway, headless, as an unprivileged user since sway
+# refuses the superuser) the program follows what Wayland programs copy (wl-copy) through the
+# data-control protocol, although it never has focus. Its windows and tray stay on the X display.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
+source "$(dirname "$0")/lib.sh"
+qt_start_desktop
+
+shared=$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e-wayland.XXXXXX")
+desk_on_cleanup "rm -rf '$shared'"
+chmod 755 "$shared"
+mkdir -p "$shared/bin" "$shared/home" "$shared/runtime"
+install -m 755 "$VORDA_PROGRAM" "$shared/bin/vorda-dictionary"
+# shellcheck disable=SC2034 # read by lib.sh
+QT_RUN_PROGRAM="$shared/bin/vorda-dictionary"
+printf 'xwayland disable\n' >"$shared/sway.conf"
+chmod 644 "$shared/sway.conf"
+export HOME="$shared/home" XDG_RUNTIME_DIR="$shared/runtime"
+chmod 700 "$shared/runtime"
+if ((EUID == 0)); then
+    chown nobody:nogroup "$shared/home" "$shared/runtime"
+    # The browser stand-in runs as that user too.
+    chmod 711 "$DESK_DIR" && chmod 755 "$DESK_DIR/bin" && chmod 666 "$DESK_BROWSER_LOG"
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+else
+    as_user=()
+fi
+
+step "sway, headless"
+WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    "${as_user[@]}" sway -c "$shared/sway.conf" >"$DESK_DIR/sway.log" 2>&1 &
+desk_track_pid $!
+wayland_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'wayland-*' -type s -printf '%f\n' | head -n 1; }
+wayland_is_up() { [[ -n "$(wayland_socket)" ]]; }
+desk_poll 10 wayland_is_up || fail "sway did not start: $(tail -n 5 "$DESK_DIR/sway.log")"
+WAYLAND_DISPLAY=$(wayland_socket)
+export WAYLAND_DISPLAY
+
+qt_start_program "${as_user[@]}"
+
+# wayland_copy TEXT, wayland_copy_file FILE [TYPE]: a Wayland program owns the clipboard until the
+# next copy.
+WAYLAND_OWNER=""
+wayland_copy() { printf '%s' "$1" >"$shared/copy.txt" && wayland_copy_file "$shared/copy.txt"; }
+wayland_copy_file() {
+    [[ -n "$WAYLAND_OWNER" ]] && desk_kill_pid "$WAYLAND_OWNER"
+    local type=()
+    [[ -n "${2:-}" ]] && type=(--type "$2")
+    "${as_user[@]}" wl-copy --foreground "${type[@]}" <"$1" >>"$DESK_DIR/wl-copy.log" 2>&1 &
+    WAYLAND_OWNER=$!
+    desk_track_pid "$WAYLAND_OWNER"
+}
+
+step "a picture is no text"
+desk_convert -size 8x8 xc:red "$shared/picture.png"
+wayland_copy_file "$shared/picture.png" image/png
+qt_wait_no_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_nothing_opened "a double click on a picture"
+
+step "a text copied by a Wayland program is shown and looked up"
+wayland_copy "  tide pool "
+qt_wait_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup "  tide pool ")"
+
+step "spaces only are no text"
+wayland_copy "    "
+qt_wait_no_text_icon
+
+step "a 3 MB text is seen, and the copy after it"
+head -c 3000000 /dev/zero | tr '\0' 'w' >"$shared/big.txt"
+wayland_copy_file "$shared/big.txt"
+desk_poll 10 qt_icon_shows_text || fail "the 3 MB text is not shown"
+wayland_copy "after"
+desk_clear_browser_log
+sleep 1 # the same icon either way: the new selection is given its time to be noticed
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup after)"
+echo "PASS: the program follows a Wayland program's copies through data-control"
