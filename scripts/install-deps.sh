@@ -14,6 +14,7 @@ packages=(
     dbus-daemon xdg-utils desktop-file-utils
     wine wine32:i386 wine64
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
+    sway wl-clipboard
 )
 if [[ "${1:-}" == --peers ]]; then
     packages+=(goldendict copyq)
