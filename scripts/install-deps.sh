@@ -11,7 +11,7 @@ packages=(
     qt6-base-dev
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     libxcb1-dev libxcb-xfixes0-dev libsm-dev libice-dev libwayland-dev libwayland-bin
-    dbus-daemon xdg-utils desktop-file-utils
+    dbus-daemon xdg-utils desktop-file-utils dpkg-dev
     wine wine32:i386 wine64
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
     sway wl-clipboard
