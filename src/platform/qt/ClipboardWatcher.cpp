@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -84,7 +85,8 @@ std::unique_ptr<WaylandClipboardReader> ConnectWayland()
 }
 
 // The reader for this session: in a Wayland session whose compositor offers data-control, its own;
-// otherwise the X display's (GNOME passes the clipboard on to X programs without focus).
+// otherwise the X display's (GNOME passes the clipboard on to X programs without focus; elsewhere
+// that is said once, since Wayland programs' copies may then go unseen).
 std::unique_ptr<ClipboardSource> ChooseSource(int stopDescriptor)
 {
     std::string whyNotWayland;
@@ -95,6 +97,13 @@ std::unique_ptr<ClipboardSource> ChooseSource(int stopDescriptor)
         }
     }
     if (auto reader = X11ClipboardReader::Connect()) {
+        const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+        if (!whyNotWayland.empty() && (desktop == nullptr || std::strstr(desktop, "GNOME") == nullptr)) {
+            std::fprintf(stderr,
+                         "vorda-dictionary: %s: what Wayland programs copy is seen only where the compositor "
+                         "passes it on to X programs\n",
+                         whyNotWayland.c_str());
+        }
         return std::make_unique<ReconnectingSource<X11ClipboardReader>>(std::move(reader), X11ClipboardReader::Connect,
                                                                         stopDescriptor);
     }

@@ -217,9 +217,9 @@ std::unique_ptr<WaylandClipboardReader> WaylandClipboardReader::Connect(std::str
         return nullptr;
     }
     if (s->manager == nullptr || s->seat == nullptr) {
-        why = s->seat == nullptr ? "the Wayland compositor has no seat"
-                                 : "the Wayland compositor lets no program without focus read the clipboard "
-                                   "(it offers no data-control protocol)";
+        why = s->manager == nullptr ? "the Wayland compositor lets no program without focus read the clipboard "
+                                      "(it offers no data-control protocol)"
+                                    : "the Wayland compositor has no seat";
         return nullptr;
     }
     s->device = zwlr_data_control_manager_v1_get_data_device(s->manager, s->seat);

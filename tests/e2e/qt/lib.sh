@@ -67,6 +67,40 @@ qt_start_program() {
     QT_ICON=$(desk_wait_icon 20) || fail "the program's icon did not dock in the tray"
 }
 
+# --- A Wayland compositor ------------------------------------------------------------------------
+
+# qt_start_compositor NAME COMMAND...: starts a headless Wayland compositor beside the X display, as
+# an unprivileged user when the tests run as the superuser (sway refuses it), and exports
+# WAYLAND_DISPLAY. The program is then started as that user too (QT_AS_USER, a command prefix), from
+# a copy that user can reach (QT_SHARED).
+QT_AS_USER=()
+QT_SHARED=""
+qt_start_compositor() {
+    local name=$1
+    shift
+    QT_SHARED=$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e-wayland.XXXXXX")
+    desk_on_cleanup "rm -rf '$QT_SHARED'"
+    chmod 755 "$QT_SHARED"
+    mkdir -p "$QT_SHARED/bin" "$QT_SHARED/home" "$QT_SHARED/runtime"
+    install -m 755 "$VORDA_PROGRAM" "$QT_SHARED/bin/vorda-dictionary"
+    QT_RUN_PROGRAM="$QT_SHARED/bin/vorda-dictionary"
+    export HOME="$QT_SHARED/home" XDG_RUNTIME_DIR="$QT_SHARED/runtime"
+    chmod 700 "$QT_SHARED/runtime"
+    if ((EUID == 0)); then
+        chown nobody:nogroup "$QT_SHARED/home" "$QT_SHARED/runtime"
+        # The browser stand-in runs as that user too.
+        chmod 711 "$DESK_DIR" && chmod 755 "$DESK_DIR/bin" && chmod 666 "$DESK_BROWSER_LOG"
+        QT_AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    fi
+    (cd "$QT_SHARED" && exec "${QT_AS_USER[@]}" "$@") >"$DESK_DIR/$name.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 10 qt_wayland_is_up || fail "$name did not start: $(tail -n 5 "$DESK_DIR/$name.log")"
+    WAYLAND_DISPLAY=$(qt_wayland_socket)
+    export WAYLAND_DISPLAY
+}
+qt_wayland_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'wayland-*' -type s -printf '%f\n' | head -n 1; }
+qt_wayland_is_up() { [[ -n "$(qt_wayland_socket)" ]]; }
+
 # The folder the program runs from, as the program itself sees it (/proc/self/exe has no links).
 qt_program_folder() { dirname "$(readlink -f "$QT_RUN_PROGRAM")"; }
 

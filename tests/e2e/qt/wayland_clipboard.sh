@@ -6,35 +6,13 @@
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 
-shared=$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e-wayland.XXXXXX")
-desk_on_cleanup "rm -rf '$shared'"
-chmod 755 "$shared"
-mkdir -p "$shared/bin" "$shared/home" "$shared/runtime"
-install -m 755 "$VORDA_PROGRAM" "$shared/bin/vorda-dictionary"
-# shellcheck disable=SC2034 # read by lib.sh
-QT_RUN_PROGRAM="$shared/bin/vorda-dictionary"
-printf 'xwayland disable\n' >"$shared/sway.conf"
-chmod 644 "$shared/sway.conf"
-export HOME="$shared/home" XDG_RUNTIME_DIR="$shared/runtime"
-chmod 700 "$shared/runtime"
-if ((EUID == 0)); then
-    chown nobody:nogroup "$shared/home" "$shared/runtime"
-    # The browser stand-in runs as that user too.
-    chmod 711 "$DESK_DIR" && chmod 755 "$DESK_DIR/bin" && chmod 666 "$DESK_BROWSER_LOG"
-    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-else
-    as_user=()
-fi
-
 step "sway, headless"
-WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    "${as_user[@]}" sway -c "$shared/sway.conf" >"$DESK_DIR/sway.log" 2>&1 &
-desk_track_pid $!
-wayland_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'wayland-*' -type s -printf '%f\n' | head -n 1; }
-wayland_is_up() { [[ -n "$(wayland_socket)" ]]; }
-desk_poll 10 wayland_is_up || fail "sway did not start: $(tail -n 5 "$DESK_DIR/sway.log")"
-WAYLAND_DISPLAY=$(wayland_socket)
-export WAYLAND_DISPLAY
+printf 'xwayland disable\n' >"$DESK_DIR/sway.conf"
+chmod 644 "$DESK_DIR/sway.conf"
+qt_start_compositor sway env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway -c "$DESK_DIR/sway.conf"
+shared=$QT_SHARED
+as_user=("${QT_AS_USER[@]}")
 
 qt_start_program "${as_user[@]}"
 
