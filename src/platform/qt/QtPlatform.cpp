@@ -90,15 +90,16 @@ struct QtPlatformState {
     IconHandle trayIconShown = 0;
     std::optional<TrayRecordBytes> trayRecordShown; // as last taken by the tray
 
-    std::unique_ptr<ClipboardWatcher> x11Clipboard;
+    std::unique_ptr<ClipboardWatcher> clipboardWatcher;
     AutostartRegistry registry;
     std::unique_ptr<TerminationSignals> terminationSignals;
 };
 
 QtPlatform::QtPlatform() : state_(std::make_unique<QtPlatformState>())
 {
+    // On X, XWayland included: there the reader is the compositor's where it offers data-control.
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        state_->x11Clipboard = ClipboardWatcher::Start();
+        state_->clipboardWatcher = ClipboardWatcher::Start();
     }
     QApplication::setWindowIcon(LoadIcon(QStringLiteral(":/icons/text.ico")));
 }
@@ -333,10 +334,10 @@ ClipboardContents QtPlatform::ClipboardText(ClipboardUse use)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     // Our own text (typed into the input box and copied) Qt has at hand.
-    if (!state_->x11Clipboard || clipboard->ownsClipboard()) {
+    if (!state_->clipboardWatcher || clipboard->ownsClipboard()) {
         return std::make_shared<const std::u16string>(clipboard->text().toStdU16String());
     }
-    return state_->x11Clipboard->Text(use);
+    return state_->clipboardWatcher->Text(use);
 }
 
 std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view /*operation*/, std::string_view file,
