@@ -1,11 +1,8 @@
 #include "platform/qt/WaylandClipboardReader.h"
 
 #include "platform/Platform.h"
+#include "platform/qt/DataControlProtocols.h"
 #include "text/Utf16.h"
-
-#include "wlr-data-control-unstable-v1-client-protocol.h"
-
-#include <wayland-client.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,10 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <optional>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,38 +39,21 @@ struct Descriptor {
     }
 };
 
-} // namespace
-
-struct WaylandClipboardReader::State {
+// The connection to the compositor with what either protocol needs of it: the registry and the seat.
+struct Connection {
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     wl_seat* seat = nullptr;
-    zwlr_data_control_manager_v1* manager = nullptr;
-    zwlr_data_control_device_v1* device = nullptr;
-    // Offers being introduced, with the types they offer; one of them becomes the selection.
-    std::map<zwlr_data_control_offer_v1*, std::vector<std::string>> introduced;
-    zwlr_data_control_offer_v1* selection = nullptr;
-    std::vector<std::string> selectionTypes;
-    bool changed = true; // whatever the selection holds at the start is news
-    bool finished = false;
+    // The globals' names, 0 where the compositor does not offer them.
+    std::uint32_t seatName = 0;
+    std::uint32_t extManagerName = 0;
+    std::uint32_t wlrManagerName = 0;
 
-    State() = default;
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
-    ~State()
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection()
     {
-        for (const auto& [offer, types] : introduced) {
-            zwlr_data_control_offer_v1_destroy(offer);
-        }
-        if (selection != nullptr) {
-            zwlr_data_control_offer_v1_destroy(selection);
-        }
-        if (device != nullptr) {
-            zwlr_data_control_device_v1_destroy(device);
-        }
-        if (manager != nullptr) {
-            zwlr_data_control_manager_v1_destroy(manager);
-        }
         if (seat != nullptr) {
             wl_seat_destroy(seat);
         }
@@ -87,12 +65,148 @@ struct WaylandClipboardReader::State {
         }
     }
 
-    [[nodiscard]] bool Offers(std::string_view type) const
+    void* Bind(std::uint32_t name, const wl_interface* interface) const
     {
-        return std::find(selectionTypes.begin(), selectionTypes.end(), type) != selectionTypes.end();
+        return wl_registry_bind(registry, name, interface, 1);
+    }
+};
+
+void Global(void* data, wl_registry* /*registry*/, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
+{
+    auto& c = *static_cast<Connection*>(data);
+    const std::string_view offered(interface);
+    if (offered == wl_seat_interface.name && c.seatName == 0) {
+        c.seatName = name;
+    } else if (offered == ExtDataControl::kManagerInterface->name) {
+        c.extManagerName = name;
+    } else if (offered == WlrDataControl::kManagerInterface->name) {
+        c.wlrManagerName = name;
+    }
+}
+
+void GlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
+
+constexpr wl_registry_listener kRegistryListener{Global, GlobalRemove};
+
+// What the owner writes into `reading` until it closes its end, each piece within the deadline.
+std::string ReadUntilClosed(const Descriptor& reading)
+{
+    std::string bytes;
+    std::array<char, 65536> piece{};
+    for (;;) {
+        pollfd ready{reading.value, POLLIN, 0};
+        const int woken = ::poll(&ready, 1, static_cast<int>(WaylandClipboardReader::kAnswerDeadline.count()));
+        if (woken < 0 && errno == EINTR) {
+            continue;
+        }
+        if (woken <= 0) {
+            throw PlatformError("the clipboard's owner does not answer");
+        }
+        const ssize_t count = ::read(reading.value, piece.data(), piece.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            throw PlatformError("the clipboard's text cannot be read");
+        }
+        if (count == 0) {
+            return bytes;
+        }
+        bytes.append(piece.data(), static_cast<std::size_t>(count));
+    }
+}
+
+template <typename Protocol> class DataControlReader final : public WaylandClipboardReader {
+    using Offer = typename Protocol::Offer;
+
+public:
+    DataControlReader(std::unique_ptr<Connection> connection, typename Protocol::Manager* manager)
+        : connection_(std::move(connection)), manager_(manager)
+    {
     }
 
-    // The bytes the owner sends for `type`, each piece within the deadline.
+    ~DataControlReader() override
+    {
+        for (const auto& [offer, types] : introduced_) {
+            Protocol::Destroy(offer);
+        }
+        if (selection_ != nullptr) {
+            Protocol::Destroy(selection_);
+        }
+        if (device_ != nullptr) {
+            Protocol::Destroy(device_);
+        }
+        Protocol::Destroy(manager_);
+    }
+    DataControlReader(const DataControlReader&) = delete;
+    DataControlReader& operator=(const DataControlReader&) = delete;
+
+    // The seat's data device; false where the compositor does not answer.
+    bool Start()
+    {
+        device_ = Protocol::GetDevice(manager_, connection_->seat);
+        Protocol::Listen(device_, &kDeviceListener, this);
+        return wl_display_roundtrip(connection_->display) >= 0;
+    }
+
+    [[nodiscard]] std::string_view ManagerInterface() const override { return Protocol::kManagerInterface->name; }
+
+    bool TakeChange() override
+    {
+        wl_display* display = connection_->display;
+        while (wl_display_prepare_read(display) != 0) {
+            wl_display_dispatch_pending(display);
+        }
+        wl_display_flush(display);
+        pollfd ready{wl_display_get_fd(display), POLLIN, 0};
+        if (::poll(&ready, 1, 0) > 0) {
+            wl_display_read_events(display);
+        } else {
+            wl_display_cancel_read(display);
+        }
+        wl_display_dispatch_pending(display);
+        return std::exchange(changed_, false);
+    }
+
+    [[nodiscard]] int FileDescriptor() const override { return wl_display_get_fd(connection_->display); }
+
+    [[nodiscard]] bool Broken() const override
+    {
+        return finished_ || wl_display_get_error(connection_->display) != 0;
+    }
+
+    std::u16string ReadText() override
+    {
+        if (Broken()) {
+            throw PlatformError("the connection to the compositor is lost");
+        }
+        if (selection_ == nullptr) {
+            return {};
+        }
+        if (Offers(kPasswordHint)) {
+            // A password is neither shown nor sent away; a mark that cannot be read is taken as one.
+            std::optional<std::string> hint;
+            try {
+                hint = Receive(kPasswordHint);
+            } catch (const PlatformError&) {
+            }
+            if (!hint || *hint == "secret") {
+                return {};
+            }
+        }
+        const auto* type = std::find_if(kTextTypes.begin(), kTextTypes.end(), [&](auto t) { return Offers(t); });
+        if (type == kTextTypes.end()) {
+            return {}; // the owner has no text form: a picture, for instance
+        }
+        return FromUtf8(Receive(*type));
+    }
+
+private:
+    [[nodiscard]] bool Offers(std::string_view type) const
+    {
+        return std::find(selectionTypes_.begin(), selectionTypes_.end(), type) != selectionTypes_.end();
+    }
+
     std::string Receive(std::string_view type)
     {
         std::array<int, 2> pipe{-1, -1};
@@ -101,182 +215,116 @@ struct WaylandClipboardReader::State {
         }
         Descriptor reading(pipe[0]);
         Descriptor writing(pipe[1]);
-        zwlr_data_control_offer_v1_receive(selection, std::string(type).c_str(), writing.value);
+        Protocol::Receive(selection_, std::string(type).c_str(), writing.value);
         writing.Close(); // the owner has its own copy now: the end of its writing is the end of the text
-        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+        if (wl_display_flush(connection_->display) < 0 && errno != EAGAIN) {
             throw PlatformError("the connection to the compositor is lost");
         }
-        std::string bytes;
-        std::array<char, 65536> piece{};
-        for (;;) {
-            pollfd ready{reading.value, POLLIN, 0};
-            const int woken = ::poll(&ready, 1, static_cast<int>(kAnswerDeadline.count()));
-            if (woken < 0 && errno == EINTR) {
-                continue;
-            }
-            if (woken <= 0) {
-                throw PlatformError("the clipboard's owner does not answer");
-            }
-            const ssize_t count = ::read(reading.value, piece.data(), piece.size());
-            if (count < 0 && errno == EINTR) {
-                continue;
-            }
-            if (count < 0) {
-                throw PlatformError("the clipboard's text cannot be read");
-            }
-            if (count == 0) {
-                return bytes;
-            }
-            bytes.append(piece.data(), static_cast<std::size_t>(count));
+        return ReadUntilClosed(reading);
+    }
+
+    static DataControlReader& Of(void* data) { return *static_cast<DataControlReader*>(data); }
+
+    static void OfferType(void* data, Offer* offer, const char* type)
+    {
+        auto& r = Of(data);
+        if (const auto found = r.introduced_.find(offer); found != r.introduced_.end()) {
+            found->second.emplace_back(type);
         }
     }
+
+    static void DataOffer(void* data, typename Protocol::Device* /*device*/, Offer* offer)
+    {
+        Of(data).introduced_.emplace(offer, std::vector<std::string>{});
+        Protocol::Listen(offer, &kOfferListener, data);
+    }
+
+    static void Selection(void* data, typename Protocol::Device* /*device*/, Offer* offer)
+    {
+        auto& r = Of(data);
+        if (r.selection_ != nullptr) {
+            Protocol::Destroy(r.selection_);
+        }
+        r.selection_ = offer;
+        r.selectionTypes_.clear();
+        if (const auto found = r.introduced_.find(offer); found != r.introduced_.end()) {
+            r.selectionTypes_ = std::move(found->second);
+            r.introduced_.erase(found);
+        }
+        r.changed_ = true;
+    }
+
+    static void Finished(void* data, typename Protocol::Device* /*device*/) { Of(data).finished_ = true; }
+
+    // The primary selection (text merely marked) is not the clipboard: its offers are let go.
+    static void PrimarySelection(void* data, typename Protocol::Device* /*device*/, Offer* offer)
+    {
+        auto& r = Of(data);
+        if (offer != nullptr && r.introduced_.erase(offer) != 0) {
+            Protocol::Destroy(offer);
+        }
+    }
+
+    static constexpr typename Protocol::OfferListener kOfferListener{.offer = OfferType};
+    static constexpr typename Protocol::DeviceListener kDeviceListener{
+        .data_offer = DataOffer, .selection = Selection, .finished = Finished, .primary_selection = PrimarySelection};
+
+    std::unique_ptr<Connection> connection_;
+    typename Protocol::Manager* manager_;
+    typename Protocol::Device* device_ = nullptr;
+    // Offers being introduced, with the types they offer; one of them becomes the selection.
+    std::map<Offer*, std::vector<std::string>> introduced_;
+    Offer* selection_ = nullptr;
+    std::vector<std::string> selectionTypes_;
+    bool changed_ = true; // whatever the selection holds at the start is news
+    bool finished_ = false;
 };
 
-namespace {
-
-using State = WaylandClipboardReader::State;
-
-void OfferType(void* data, zwlr_data_control_offer_v1* offer, const char* type)
+template <typename Protocol>
+std::unique_ptr<WaylandClipboardReader> StartReader(std::unique_ptr<Connection> connection, std::uint32_t managerName,
+                                                    std::string& why)
 {
-    auto& s = *static_cast<State*>(data);
-    if (const auto found = s.introduced.find(offer); found != s.introduced.end()) {
-        found->second.emplace_back(type);
+    auto* manager = static_cast<typename Protocol::Manager*>(connection->Bind(managerName, Protocol::kManagerInterface));
+    auto reader = std::make_unique<DataControlReader<Protocol>>(std::move(connection), manager);
+    if (!reader->Start()) {
+        why = "the Wayland compositor does not answer";
+        return nullptr;
     }
+    return reader;
 }
-
-constexpr zwlr_data_control_offer_v1_listener kOfferListener{OfferType};
-
-void DataOffer(void* data, zwlr_data_control_device_v1* /*device*/, zwlr_data_control_offer_v1* offer)
-{
-    auto& s = *static_cast<State*>(data);
-    s.introduced.emplace(offer, std::vector<std::string>{});
-    zwlr_data_control_offer_v1_add_listener(offer, &kOfferListener, data);
-}
-
-void Selection(void* data, zwlr_data_control_device_v1* /*device*/, zwlr_data_control_offer_v1* offer)
-{
-    auto& s = *static_cast<State*>(data);
-    if (s.selection != nullptr) {
-        zwlr_data_control_offer_v1_destroy(s.selection);
-    }
-    s.selection = offer;
-    s.selectionTypes.clear();
-    if (const auto found = s.introduced.find(offer); found != s.introduced.end()) {
-        s.selectionTypes = std::move(found->second);
-        s.introduced.erase(found);
-    }
-    s.changed = true;
-}
-
-void Finished(void* data, zwlr_data_control_device_v1* /*device*/) { static_cast<State*>(data)->finished = true; }
-
-// Bound at version 1, the primary selection never comes; an offer for it would only be let go.
-void PrimarySelection(void* data, zwlr_data_control_device_v1* /*device*/, zwlr_data_control_offer_v1* offer)
-{
-    auto& s = *static_cast<State*>(data);
-    if (offer != nullptr && s.introduced.erase(offer) != 0) {
-        zwlr_data_control_offer_v1_destroy(offer);
-    }
-}
-
-constexpr zwlr_data_control_device_v1_listener kDeviceListener{DataOffer, Selection, Finished, PrimarySelection};
-
-void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
-{
-    auto& s = *static_cast<State*>(data);
-    const std::string_view offered(interface);
-    if (offered == wl_seat_interface.name && s.seat == nullptr) {
-        s.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    } else if (offered == zwlr_data_control_manager_v1_interface.name && s.manager == nullptr) {
-        s.manager = static_cast<zwlr_data_control_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
-    }
-}
-
-void GlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
-
-constexpr wl_registry_listener kRegistryListener{Global, GlobalRemove};
 
 } // namespace
 
-WaylandClipboardReader::WaylandClipboardReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
-WaylandClipboardReader::~WaylandClipboardReader() = default;
-
 std::unique_ptr<WaylandClipboardReader> WaylandClipboardReader::Connect(std::string& why)
 {
-    auto s = std::make_unique<State>();
-    s->display = wl_display_connect(nullptr);
-    if (s->display == nullptr) {
+    auto c = std::make_unique<Connection>();
+    c->display = wl_display_connect(nullptr);
+    if (c->display == nullptr) {
         why = "no Wayland compositor answers";
         return nullptr;
     }
-    s->registry = wl_display_get_registry(s->display);
-    wl_registry_add_listener(s->registry, &kRegistryListener, s.get());
-    if (wl_display_roundtrip(s->display) < 0) {
+    c->registry = wl_display_get_registry(c->display);
+    wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
+    if (wl_display_roundtrip(c->display) < 0) {
         why = "the Wayland compositor does not answer";
         return nullptr;
     }
-    if (s->manager == nullptr || s->seat == nullptr) {
-        why = s->manager == nullptr ? "the Wayland compositor lets no program without focus read the clipboard "
-                                      "(it offers no data-control protocol)"
-                                    : "the Wayland compositor has no seat";
+    if (c->extManagerName == 0 && c->wlrManagerName == 0) {
+        why = "the Wayland compositor lets no program without focus read the clipboard "
+              "(it offers no data-control protocol)";
         return nullptr;
     }
-    s->device = zwlr_data_control_manager_v1_get_data_device(s->manager, s->seat);
-    zwlr_data_control_device_v1_add_listener(s->device, &kDeviceListener, s.get());
-    if (wl_display_roundtrip(s->display) < 0) {
-        why = "the Wayland compositor does not answer";
+    if (c->seatName == 0) {
+        why = "the Wayland compositor has no seat";
         return nullptr;
     }
-    return std::unique_ptr<WaylandClipboardReader>(new WaylandClipboardReader(std::move(s)));
-}
-
-bool WaylandClipboardReader::TakeChange()
-{
-    State& s = *state_;
-    while (wl_display_prepare_read(s.display) != 0) {
-        wl_display_dispatch_pending(s.display);
+    c->seat = static_cast<wl_seat*>(c->Bind(c->seatName, &wl_seat_interface));
+    if (c->extManagerName != 0) {
+        const std::uint32_t name = c->extManagerName;
+        return StartReader<ExtDataControl>(std::move(c), name, why);
     }
-    wl_display_flush(s.display);
-    pollfd ready{wl_display_get_fd(s.display), POLLIN, 0};
-    if (::poll(&ready, 1, 0) > 0) {
-        wl_display_read_events(s.display);
-    } else {
-        wl_display_cancel_read(s.display);
-    }
-    wl_display_dispatch_pending(s.display);
-    return std::exchange(s.changed, false);
-}
-
-int WaylandClipboardReader::FileDescriptor() const { return wl_display_get_fd(state_->display); }
-
-bool WaylandClipboardReader::Broken() const { return state_->finished || wl_display_get_error(state_->display) != 0; }
-
-std::u16string WaylandClipboardReader::ReadText()
-{
-    State& s = *state_;
-    if (Broken()) {
-        throw PlatformError("the connection to the compositor is lost");
-    }
-    if (s.selection == nullptr) {
-        return {};
-    }
-    if (s.Offers(kPasswordHint)) {
-        // A password is neither shown nor sent away; a mark that cannot be read is taken as one.
-        std::optional<std::string> hint;
-        try {
-            hint = s.Receive(kPasswordHint);
-        } catch (const PlatformError&) {
-        }
-        if (!hint || *hint == "secret") {
-            return {};
-        }
-    }
-    const auto* type = std::find_if(kTextTypes.begin(), kTextTypes.end(), [&](auto t) { return s.Offers(t); });
-    if (type == kTextTypes.end()) {
-        return {}; // the owner has no text form: a picture, for instance
-    }
-    return FromUtf8(s.Receive(*type));
+    const std::uint32_t name = c->wlrManagerName;
+    return StartReader<WlrDataControl>(std::move(c), name, why);
 }
 
 } // namespace vorda::qt

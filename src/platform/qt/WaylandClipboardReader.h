@@ -1,12 +1,14 @@
 #pragma once
-// Reads the Wayland selection's text over a connection of its own through the data-control
-// protocol, which lets a program without focus follow the clipboard (wlroots compositors, KDE
+// Reads the Wayland selection's text over a connection of its own through a data-control protocol,
+// which lets a program without focus follow the clipboard: ext_data_control_v1 where the compositor
+// offers it (KDE Plasma 6.5 and later), else wlr_data_control_unstable_v1 (wlroots compositors, older
 // Plasma). A plain Wayland client sees the clipboard only while it has focus, and this program never
 // has. Each answer of the owner must come within kAnswerDeadline, as on X.
 
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace vorda::qt {
 
@@ -17,28 +19,27 @@ public:
     // A reader on the compositor named by WAYLAND_DISPLAY; nullptr where there is none, or where it
     // offers no data-control (then `why` says so).
     static std::unique_ptr<WaylandClipboardReader> Connect(std::string& why);
-    ~WaylandClipboardReader();
+    virtual ~WaylandClipboardReader() = default;
     WaylandClipboardReader(const WaylandClipboardReader&) = delete;
     WaylandClipboardReader& operator=(const WaylandClipboardReader&) = delete;
 
+    // The data-control interface bound: "ext_data_control_manager_v1" or "zwlr_data_control_manager_v1".
+    [[nodiscard]] virtual std::string_view ManagerInterface() const = 0;
     // The compositor tells of every new selection.
     [[nodiscard]] bool NoticesChanges() const { return true; }
     // Whether a new selection came since the last call. Handles the events waiting on FileDescriptor().
-    bool TakeChange();
+    virtual bool TakeChange() = 0;
     // Readable when the compositor has sent something.
-    [[nodiscard]] int FileDescriptor() const;
+    [[nodiscard]] virtual int FileDescriptor() const = 0;
     // Whether the connection broke or the compositor withdrew the data control.
-    [[nodiscard]] bool Broken() const;
+    [[nodiscard]] virtual bool Broken() const = 0;
 
     // The selection's text, "" when there is none (nothing copied, a picture only, or a password that
     // its manager marks as secret). Throws vorda::PlatformError when the owner does not answer in time.
-    std::u16string ReadText();
+    virtual std::u16string ReadText() = 0;
 
-    struct State; // the connection and its objects, known to the .cpp only
-
-private:
-    explicit WaylandClipboardReader(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
+protected:
+    WaylandClipboardReader() = default;
 };
 
 } // namespace vorda::qt
