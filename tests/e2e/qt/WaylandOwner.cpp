@@ -1,74 +1,134 @@
-// vorda-e2e-wayland-owner: a Wayland clipboard owner through data-control that offers a text and, with
-// a HINT, x-kde-passwordManagerHint holding it, as a password manager marks what it copies.
+// vorda-e2e-wayland-owner: a Wayland clipboard owner through data-control (ext where the compositor
+// offers it, else wlr). It offers a text as text/plain;charset=utf-8 and text/plain, or as the
+// --type forms given instead, and with a HINT also x-kde-passwordManagerHint holding it, as a
+// password manager marks what it copies. --silent takes every request and never answers.
 //
-//   vorda-e2e-wayland-owner TEXT [HINT]
+//   vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT [HINT]
 //
 // Prints "owner" once it holds the selection; ends when another client takes it, or on SIGTERM.
 
-#include "wlr-data-control-unstable-v1-client-protocol.h"
-
-#include <wayland-client.h>
+#include "platform/qt/DataControlProtocols.h"
 
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-struct Owner {
+using vorda::qt::ExtDataControl;
+using vorda::qt::WlrDataControl;
+
+struct Offered {
     std::string text;
     std::optional<std::string> hint;
-    wl_seat* seat = nullptr;
-    zwlr_data_control_manager_v1* manager = nullptr;
+    std::vector<std::string> types{"text/plain;charset=utf-8", "text/plain"};
+    bool silent = false;
+    std::vector<int> unanswered; // held open, so the reader sees no end
     bool cancelled = false;
 };
 
-void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
+struct Globals {
+    std::uint32_t seat = 0;
+    std::uint32_t ext = 0;
+    std::uint32_t wlr = 0;
+};
+
+void Global(void* data, wl_registry* /*registry*/, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
 {
-    auto& owner = *static_cast<Owner*>(data);
-    if (std::string_view(interface) == wl_seat_interface.name && owner.seat == nullptr) {
-        owner.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    } else if (std::string_view(interface) == zwlr_data_control_manager_v1_interface.name) {
-        owner.manager = static_cast<zwlr_data_control_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+    auto& globals = *static_cast<Globals*>(data);
+    const std::string_view offered(interface);
+    if (offered == wl_seat_interface.name && globals.seat == 0) {
+        globals.seat = name;
+    } else if (offered == ExtDataControl::kManagerInterface->name) {
+        globals.ext = name;
+    } else if (offered == WlrDataControl::kManagerInterface->name) {
+        globals.wlr = name;
     }
 }
 void GlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
 constexpr wl_registry_listener kRegistryListener{Global, GlobalRemove};
 
-void Send(void* data, zwlr_data_control_source_v1* /*source*/, const char* type, std::int32_t fd)
-{
-    const auto& owner = *static_cast<Owner*>(data);
-    const std::string& bytes = std::string_view(type) == "x-kde-passwordManagerHint" ? *owner.hint : owner.text;
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (count <= 0) {
-            break;
+template <typename Protocol> struct Owner {
+    static void Send(void* data, typename Protocol::Source* /*source*/, const char* type, std::int32_t fd)
+    {
+        auto& offered = *static_cast<Offered*>(data);
+        if (offered.silent) {
+            offered.unanswered.push_back(fd);
+            return;
         }
-        written += static_cast<std::size_t>(count);
+        const std::string& bytes = std::string_view(type) == "x-kde-passwordManagerHint" ? *offered.hint : offered.text;
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+            if (count <= 0) {
+                break;
+            }
+            written += static_cast<std::size_t>(count);
+        }
+        ::close(fd);
     }
-    ::close(fd);
-}
-void Cancelled(void* data, zwlr_data_control_source_v1* /*source*/) { static_cast<Owner*>(data)->cancelled = true; }
-constexpr zwlr_data_control_source_v1_listener kSourceListener{Send, Cancelled};
+    static void Cancelled(void* data, typename Protocol::Source* /*source*/)
+    {
+        static_cast<Offered*>(data)->cancelled = true;
+    }
+    static constexpr typename Protocol::SourceListener kSourceListener{.send = Send, .cancelled = Cancelled};
+
+    static int Run(wl_display* display, wl_registry* registry, const Globals& globals, std::uint32_t managerName,
+                   Offered& offered)
+    {
+        auto* seat = static_cast<wl_seat*>(wl_registry_bind(registry, globals.seat, &wl_seat_interface, 1));
+        auto* manager = static_cast<typename Protocol::Manager*>(
+            wl_registry_bind(registry, managerName, Protocol::kManagerInterface, 1));
+        typename Protocol::Source* source = Protocol::CreateSource(manager);
+        Protocol::Listen(source, &kSourceListener, &offered);
+        for (const std::string& type : offered.types) {
+            Protocol::OfferType(source, type.c_str());
+        }
+        if (offered.hint) {
+            Protocol::OfferType(source, "x-kde-passwordManagerHint");
+        }
+        typename Protocol::Device* device = Protocol::GetDevice(manager, seat);
+        Protocol::SetSelection(device, source);
+        wl_display_roundtrip(display);
+        std::printf("owner\n");
+        std::fflush(stdout);
+        while (!offered.cancelled && wl_display_dispatch(display) >= 0) {
+        }
+        return 0;
+    }
+};
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: vorda-e2e-wayland-owner TEXT [HINT]\n");
+    Offered offered;
+    std::vector<std::string> types;
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--silent") {
+            offered.silent = true;
+        } else if (argument == "--type" && i + 1 < argc) {
+            types.emplace_back(argv[++i]);
+        } else {
+            words.emplace_back(argument);
+        }
+    }
+    if (words.empty() || words.size() > 2) {
+        std::fprintf(stderr, "usage: vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT [HINT]\n");
         return 2;
     }
-    Owner owner;
-    owner.text = argv[1];
-    if (argc == 3) {
-        owner.hint = argv[2];
+    offered.text = words[0];
+    if (words.size() == 2) {
+        offered.hint = words[1];
+    }
+    if (!types.empty()) {
+        offered.types = types;
     }
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
@@ -76,27 +136,15 @@ int main(int argc, char* argv[])
         return 2;
     }
     wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &kRegistryListener, &owner);
+    Globals globals;
+    wl_registry_add_listener(registry, &kRegistryListener, &globals);
     wl_display_roundtrip(display);
-    if (owner.seat == nullptr || owner.manager == nullptr) {
+    if (globals.seat == 0 || (globals.ext == 0 && globals.wlr == 0)) {
         std::fprintf(stderr, "the compositor offers no seat or no data-control\n");
         return 1;
     }
-    zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(owner.manager);
-    zwlr_data_control_source_v1_add_listener(source, &kSourceListener, &owner);
-    for (const char* type : {"text/plain;charset=utf-8", "text/plain"}) {
-        zwlr_data_control_source_v1_offer(source, type);
-    }
-    if (owner.hint) {
-        zwlr_data_control_source_v1_offer(source, "x-kde-passwordManagerHint");
-    }
-    zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(owner.manager, owner.seat);
-    zwlr_data_control_device_v1_set_selection(device, source);
-    wl_display_roundtrip(display);
-    std::printf("owner\n");
-    std::fflush(stdout);
-    while (!owner.cancelled && wl_display_dispatch(display) >= 0) {
-    }
+    const int status = globals.ext != 0 ? Owner<ExtDataControl>::Run(display, registry, globals, globals.ext, offered)
+                                        : Owner<WlrDataControl>::Run(display, registry, globals, globals.wlr, offered);
     wl_display_disconnect(display);
-    return 0;
+    return status;
 }

@@ -75,6 +75,7 @@ qt_start_program() {
 # a copy that user can reach (QT_SHARED).
 QT_AS_USER=()
 QT_SHARED=""
+QT_COMPOSITOR_PID=""
 qt_start_compositor() {
     local name=$1
     shift
@@ -93,13 +94,27 @@ qt_start_compositor() {
         QT_AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     fi
     (cd "$QT_SHARED" && exec "${QT_AS_USER[@]}" "$@") >"$DESK_DIR/$name.log" 2>&1 &
-    desk_track_pid $!
+    QT_COMPOSITOR_PID=$!
+    desk_track_pid "$QT_COMPOSITOR_PID"
     desk_poll 10 qt_wayland_is_up || fail "$name did not start: $(tail -n 5 "$DESK_DIR/$name.log")"
     WAYLAND_DISPLAY=$(qt_wayland_socket)
     export WAYLAND_DISPLAY
 }
 qt_wayland_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'wayland-*' -type s -printf '%f\n' | head -n 1; }
 qt_wayland_is_up() { [[ -n "$(qt_wayland_socket)" ]]; }
+
+# qt_wayland_owner [--silent] [--type TYPE]... TEXT [HINT]: a Wayland program of the tests' own
+# (tests/e2e/qt/WaylandOwner.cpp) takes the clipboard through data-control, in place of the one before.
+QT_WAYLAND_OWNER=""
+qt_wayland_owner() {
+    : "${VORDA_WAYLAND_OWNER:?the Wayland owner for the tests}"
+    [[ -n "$QT_WAYLAND_OWNER" ]] && desk_kill_pid "$QT_WAYLAND_OWNER"
+    rm -f "$DESK_DIR/owner.txt"
+    "${QT_AS_USER[@]}" "$VORDA_WAYLAND_OWNER" "$@" >"$DESK_DIR/owner.txt" 2>&1 &
+    QT_WAYLAND_OWNER=$!
+    desk_track_pid "$QT_WAYLAND_OWNER"
+    desk_poll 5 grep -q owner "$DESK_DIR/owner.txt" || fail "the owner did not take the clipboard: $(cat "$DESK_DIR/owner.txt")"
+}
 
 # The folder the program runs from, as the program itself sees it (/proc/self/exe has no links).
 qt_program_folder() { dirname "$(readlink -f "$QT_RUN_PROGRAM")"; }

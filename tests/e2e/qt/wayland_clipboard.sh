@@ -56,22 +56,13 @@ sleep 1 # the same icon either way: the new selection is given its time to be no
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup after)"
 step "a password that its manager marks as secret is no text: not shown, never looked up"
-: "${VORDA_WAYLAND_OWNER:?the Wayland owner for the tests}"
-# wayland_owner TEXT HINT: an owner that offers the text marked with HINT.
-wayland_owner() {
-    [[ -n "$WAYLAND_OWNER" ]] && desk_kill_pid "$WAYLAND_OWNER"
-    rm -f "$DESK_DIR/owner.txt"
-    "${as_user[@]}" "$VORDA_WAYLAND_OWNER" "$1" "$2" >"$DESK_DIR/owner.txt" 2>&1 &
-    WAYLAND_OWNER=$!
-    desk_track_pid "$WAYLAND_OWNER"
-    desk_poll 5 grep -q owner "$DESK_DIR/owner.txt" || fail "the owner did not take the clipboard: $(cat "$DESK_DIR/owner.txt")"
-}
-wayland_owner "hunter2" secret
+desk_kill_pid "$WAYLAND_OWNER"
+qt_wayland_owner "hunter2" secret
 qt_wait_no_text_icon
 desk_clear_browser_log
 qt_double_click "$QT_ICON"
 qt_expect_nothing_opened "a double click on a password"
-wayland_owner "visible" public
+qt_wayland_owner "visible" public
 qt_wait_text_icon
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup visible)"

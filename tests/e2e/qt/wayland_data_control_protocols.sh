@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The program on a compositor of the tests' own (tests/e2e/qt/DataControlServer.cpp) that offers the
+# ext data-control protocol, the wlr one, or both: it binds ext where it can, else wlr, and on either
+# follows a Wayland program's copies, a picture and a marked password being no text. When the
+# compositor withdraws the data control, the program connects again and follows the next copy.
+#
+#   wayland_data_control_protocols.sh ext|wlr|both
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
+source "$(dirname "$0")/lib.sh"
+: "${VORDA_DATA_CONTROL_SERVER:?the compositor of the tests}"
+offered=${1:?ext, wlr or both}
+case $offered in
+    ext | both) expected=ext_data_control_manager_v1 ;;
+    wlr) expected=zwlr_data_control_manager_v1 ;;
+    *) fail "unknown protocol choice $offered" ;;
+esac
+qt_start_desktop
+
+step "a compositor that offers $offered data-control"
+qt_start_compositor data-control "$VORDA_DATA_CONTROL_SERVER" "$offered" wayland-vorda
+qt_start_program "${QT_AS_USER[@]}"
+bindings() { grep '^bound' "$DESK_DIR/data-control.log"; }
+bound() { grep -c '^bound' "$DESK_DIR/data-control.log"; }
+desk_poll 5 bindings >/dev/null || fail "the program bound no data-control manager"
+first=$(bindings)
+[[ "$first" == "bound $expected" ]] || fail "the program bound ${first#bound }, not $expected"
+qt_wait_no_text_icon
+
+step "a text is shown and looked up"
+qt_wayland_owner "  sea glass "
+qt_wait_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup "  sea glass ")"
+
+step "a picture is no text"
+qt_wayland_owner --type image/png "not a picture"
+qt_wait_no_text_icon
+desk_clear_browser_log
+qt_double_click "$QT_ICON"
+qt_expect_nothing_opened "a double click on a picture"
+
+step "a text offered only as UTF8_STRING is read as UTF-8"
+qt_wayland_owner --type UTF8_STRING "café"
+qt_wait_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup "café")"
+
+step "a password marked secret is no text"
+qt_wayland_owner "hunter2" secret
+qt_wait_no_text_icon
+desk_clear_browser_log
+qt_double_click "$QT_ICON"
+qt_expect_nothing_opened "a double click on a password"
+
+step "the compositor withdraws the data control: the program connects again"
+before=$(bound)
+bound_again() { (($(bound) > before)); }
+kill -USR1 "$QT_COMPOSITOR_PID"
+desk_poll 5 bound_again || fail "the program did not bind the data control again"
+qt_wayland_owner "after the withdrawal"
+qt_wait_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup "after the withdrawal")"
+desk_is_running "$QT_PID" || fail "the program ended"
+echo "PASS: on $offered data-control the program binds $expected and follows the clipboard"
