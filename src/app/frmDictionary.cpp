@@ -83,6 +83,14 @@ void frmDictionary::OnTrayEvent(std::int32_t eventNumber)
     }
 }
 
+void frmDictionary::OnMenuItemChosen(MenuItem item)
+{
+    // The same road as a choice from the program's own popup.
+    if (!ended_) {
+        ContainingExceptions([&] { MenuItem_Click(item); });
+    }
+}
+
 void frmDictionary::OnTimer(TimerId timer)
 {
     if (ended_) {

@@ -56,6 +56,7 @@ public:
     // WindowEvents: what the platform delivers. Nothing runs once the program has ended.
     void OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y) override;
     void OnTrayEvent(std::int32_t eventNumber) override;
+    void OnMenuItemChosen(MenuItem item) override;
     void OnTimer(TimerId timer) override;
     void OnUnload() override;
     void OnTrayHostRestarted() override;

@@ -106,6 +106,9 @@ public:
     virtual void OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y) = 0;
     // A tray host that reports events by number rather than as mouse moves (515 double click, 517 menu).
     virtual void OnTrayEvent(std::int32_t eventNumber) = 0;
+    // A tray host that draws the popup itself (the exported menu of a StatusNotifierItem) tells which
+    // of its items was chosen.
+    virtual void OnMenuItemChosen(MenuItem item) = 0;
     virtual void OnTimer(TimerId timer) = 0;
     // The window is being closed from outside (end of session, close request, termination signal).
     virtual void OnUnload() = 0;

@@ -100,6 +100,26 @@ TEST_F(TrayDispatch, PopupChoiceRunsThatItemsHandler)
               std::vector<std::string>{ToUtf8(LookupServiceFor(MenuItem::mnuThesaurus).BaseAddress()) + "word"});
 }
 
+TEST_F(TrayDispatch, AnItemChosenFromAHostsMenuRunsThatItemsHandlerWithoutAPopup)
+{
+    fake.platform.clipboard = u"word";
+    fake.window.OnMenuItemChosen(MenuItem::mnuRyhme);
+    fake.window.OnMenuItemChosen(MenuItem::mnuCancel);
+    EXPECT_EQ(fake.platform.OpenedAddresses(),
+              std::vector<std::string>{ToUtf8(LookupServiceFor(MenuItem::mnuRyhme).BaseAddress()) + "word"});
+    EXPECT_TRUE(fake.platform.LogOf("ShowPopupMenu").empty());
+}
+
+TEST_F(TrayDispatch, NoItemRunsOnceTheProgramHasEnded)
+{
+    fake.platform.clipboard = u"word";
+    fake.window.OnMenuItemChosen(MenuItem::mnuExit);
+    ASSERT_TRUE(fake.window.HasEnded());
+    fake.platform.log.clear();
+    fake.window.OnMenuItemChosen(MenuItem::mnuLookup);
+    EXPECT_TRUE(fake.platform.log.empty()) << fake.platform.log.front();
+}
+
 TEST_F(TrayDispatch, CancelOrClosingThePopupChangesNothing)
 {
     for (const auto choice : {std::optional<MenuItem>{MenuItem::mnuCancel}, std::optional<MenuItem>{}}) {
