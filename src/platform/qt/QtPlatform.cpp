@@ -83,6 +83,7 @@ struct QtPlatformState {
     std::array<std::u16string, kMenuItemCount> menuCaptions;
     std::array<std::optional<bool>, kMenuItemCount> menuEnabled;
     std::map<TimerId, std::unique_ptr<QTimer>> timers;
+    bool popupShown = false; // while the program's own popup waits for the user
 
     std::map<IconHandle, QIcon> icons;
     std::unique_ptr<QSystemTrayIcon> tray;
@@ -97,8 +98,9 @@ struct QtPlatformState {
 
 QtPlatform::QtPlatform() : state_(std::make_unique<QtPlatformState>())
 {
-    // On X, XWayland included: there the reader is the compositor's where it offers data-control.
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    // On a desktop's display; the platforms for tests and off-screen use have no clipboard to follow.
+    if (const QString platform = QGuiApplication::platformName();
+        platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))) {
         state_->clipboardWatcher = ClipboardWatcher::Start();
     }
     QApplication::setWindowIcon(LoadIcon(QStringLiteral(":/icons/text.ico")));
@@ -146,6 +148,21 @@ void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& 
                      [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); },
                      Qt::QueuedConnection);
     s.xembedFilter = std::make_unique<XEmbedTrayFilter>(*s.tray, [&s] { s.events->OnTrayEvent(kTrayContextMenu); });
+    // A Wayland program cannot put a popup of its own at the pointer (it would open as a window where
+    // the compositor places windows), so the popup goes to the StatusNotifierItem host as the item's
+    // menu, which the host draws by the icon; the host says which item was chosen.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        s.tray->setContextMenu(s.popup.get());
+        QObject::connect(s.popup.get(), &QMenu::triggered, s.popup.get(), [&s](const QAction* action) {
+            if (s.popupShown) {
+                return; // chosen from the program's own popup, which answers for itself
+            }
+            // After the host's call has been answered: the item may open a box that waits for the user.
+            QTimer::singleShot(0, s.popup.get(), [&s, item = static_cast<MenuItem>(action->data().toInt())] {
+                s.events->OnMenuItemChosen(item);
+            });
+        });
+    }
 
     // The window is closed from outside at the end of the session and on a termination signal.
     auto* application = qApp;
@@ -252,7 +269,9 @@ std::optional<MenuItem> QtPlatform::ShowPopupMenu()
     if (popup == nullptr || popup->isVisible()) {
         throw PlatformError("the popup cannot be shown");
     }
+    state_->popupShown = true;
     const QAction* chosen = popup->exec(QCursor::pos());
+    state_->popupShown = false;
     if (chosen == nullptr) {
         return std::nullopt;
     }

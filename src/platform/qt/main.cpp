@@ -7,10 +7,11 @@
 
 int main(int argc, char* argv[])
 {
-    // Under Wayland a program without the focus cannot read the clipboard; through XWayland it can.
-    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
-        !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // With both displays the windows go to XWayland, where the popup opens at the pointer and the
+    // input box takes the focus; with a Wayland display alone, to Wayland (the tray is then a
+    // StatusNotifierItem). The clipboard has a reader of its own either way.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsSet("DISPLAY") ? "xcb" : "wayland");
     }
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing a box must not end the program
