@@ -14,7 +14,7 @@ packages=(
     dbus-daemon xdg-utils desktop-file-utils dpkg-dev
     wine wine32:i386 wine64
     xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
-    sway wl-clipboard weston
+    sway wl-clipboard weston xwayland qt6-wayland wtype
 )
 if [[ "${1:-}" == --peers ]]; then
     packages+=(goldendict copyq)

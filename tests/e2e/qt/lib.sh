@@ -101,6 +101,7 @@ qt_start_compositor() {
     export WAYLAND_DISPLAY
 }
 qt_wayland_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'wayland-*' -type s -printf '%f\n' | head -n 1; }
+qt_sway_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'sway-ipc.*.sock' -type s | head -n 1; }
 qt_wayland_is_up() { [[ -n "$(qt_wayland_socket)" ]]; }
 
 # qt_wayland_owner [--silent] [--type TYPE]... TEXT [HINT]: a Wayland program of the tests' own
@@ -115,6 +116,80 @@ qt_wayland_owner() {
     desk_track_pid "$QT_WAYLAND_OWNER"
     desk_poll 5 grep -q owner "$DESK_DIR/owner.txt" || fail "the owner did not take the clipboard: $(cat "$DESK_DIR/owner.txt")"
 }
+
+# --- A StatusNotifierItem host ---------------------------------------------------------------
+
+# qt_start_status_notifier_host: a private session bus with the stand-in watcher
+# (tests/e2e/qt/StatusNotifierWatcher.cpp), run as the compositor's user where there is one; exports
+# DBUS_SESSION_BUS_ADDRESS. The watcher prints each registered item to $DESK_DIR/items. Exits the
+# test as skipped (77) where dbus-daemon is missing.
+qt_start_status_notifier_host() {
+    : "${VORDA_SNI_WATCHER:?the stand-in watcher}"
+    local tool
+    for tool in dbus-daemon dbus-send; do
+        command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing (Debian package dbus-daemon)"; exit 77; }
+    done
+    "${QT_AS_USER[@]}" dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/session-bus" \
+        --print-address=1 >"$DESK_DIR/bus-address" 2>"$DESK_DIR/bus.log" &
+    desk_track_pid $!
+    desk_poll 10 test -s "$DESK_DIR/bus-address" || fail "the session bus did not start"
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$DESK_DIR/bus-address")
+    export DBUS_SESSION_BUS_ADDRESS
+    "${QT_AS_USER[@]}" "$VORDA_SNI_WATCHER" >"$DESK_DIR/items" 2>"$DESK_DIR/watcher.log" &
+    desk_track_pid $!
+    desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the watcher did not take its name"
+}
+qt_bus_has_owner() {
+    local answer
+    answer=$("${QT_AS_USER[@]}" dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null)
+    [[ "$answer" == *"boolean true"* ]]
+}
+# qt_wait_item: waits for the program's item to register and sets QT_ITEM to its bus name.
+QT_ITEM=""
+qt_wait_item() {
+    desk_poll 20 test -s "$DESK_DIR/items" || fail "no item registered with the watcher"
+    QT_ITEM=$(head -n1 "$DESK_DIR/items")
+}
+# qt_item_call METHOD ARGS...: a call to the item, as its host makes it.
+qt_item_call() {
+    "${QT_AS_USER[@]}" dbus-send --session --print-reply --dest="$QT_ITEM" /StatusNotifierItem "$@"
+}
+qt_item_tooltip() {
+    qt_item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:ToolTip 2>/dev/null
+}
+# The object path of the item's exported menu (com.canonical.dbusmenu); fails where it has none.
+qt_item_menu() {
+    local answer
+    answer=$(qt_item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:Menu 2>/dev/null)
+    [[ "$answer" =~ object\ path\ \"(/[^\"]+)\" && "${BASH_REMATCH[1]}" != /NO_DBUSMENU ]] || return 1
+    echo "${BASH_REMATCH[1]}"
+}
+qt_menu_layout() {
+    "${QT_AS_USER[@]}" dbus-send --session --print-reply --dest="$QT_ITEM" "$1" com.canonical.dbusmenu.GetLayout \
+        int32:0 int32:-1 array:string:
+}
+# qt_menu_item_id MENU LABEL: the id of the menu item whose label, access key marks taken out, is LABEL.
+qt_menu_item_id() {
+    local layout
+    layout=$(qt_menu_layout "$1") || return 1
+    awk -v wanted="$2" '
+        $1 == "int32" { id = $2 }
+        /string "label"/ { label_next = 1; next }
+        label_next && /variant/ {
+            label_next = 0
+            sub(/^[^"]*"/, ""); sub(/"[^"]*$/, ""); gsub(/_/, "")
+            if ($0 == wanted) { print id; found = 1; exit }
+        }
+        END { exit !found }' <<<"$layout"
+}
+# qt_menu_click MENU ID: the host's click on an item of the menu.
+qt_menu_click() {
+    "${QT_AS_USER[@]}" dbus-send --session --print-reply --dest="$QT_ITEM" "$1" com.canonical.dbusmenu.Event \
+        "int32:$2" string:clicked variant:int32:0 uint32:0 >/dev/null
+}
+# qt_item_tooltip_has TEXT: the item's tooltip holds TEXT.
+qt_item_tooltip_has() { [[ "$(qt_item_tooltip)" == *"$1"* ]]; }
 
 # The folder the program runs from, as the program itself sees it (/proc/self/exe has no links).
 qt_program_folder() { dirname "$(readlink -f "$QT_RUN_PROGRAM")"; }
