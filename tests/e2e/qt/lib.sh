@@ -109,12 +109,14 @@ qt_wayland_is_up() { [[ -n "$(qt_wayland_socket)" ]]; }
 QT_WAYLAND_OWNER=""
 qt_wayland_owner() {
     : "${VORDA_WAYLAND_OWNER:?the Wayland owner for the tests}"
-    [[ -n "$QT_WAYLAND_OWNER" ]] && desk_kill_pid "$QT_WAYLAND_OWNER"
+    local before=$QT_WAYLAND_OWNER
     rm -f "$DESK_DIR/owner.txt"
     "${QT_AS_USER[@]}" "$VORDA_WAYLAND_OWNER" "$@" >"$DESK_DIR/owner.txt" 2>&1 &
     QT_WAYLAND_OWNER=$!
     desk_track_pid "$QT_WAYLAND_OWNER"
     desk_poll 5 grep -q owner "$DESK_DIR/owner.txt" || fail "the owner did not take the clipboard: $(cat "$DESK_DIR/owner.txt")"
+    # Only now: the one before going first would leave the clipboard empty for a moment.
+    [[ -n "$before" ]] && desk_kill_pid "$before"
 }
 
 # --- A StatusNotifierItem host ---------------------------------------------------------------

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program on a compositor of the tests' own (tests/e2e/qt/DataControlServer.cpp) that offers the
 # ext data-control protocol, the wlr one, or both: it binds ext where it can, else wlr, and on either
-# follows a Wayland program's copies, a picture and a marked password being no text. When the
-# compositor withdraws the data control, the program connects again and follows the next copy.
+# follows a Wayland program's copies, a picture and a marked password being no text; an owner that
+# never answers changes nothing and opens nothing. When the compositor withdraws the data control,
+# the program connects again and follows the next copy.
 #
 #   wayland_data_control_protocols.sh ext|wlr|both
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
@@ -52,6 +53,20 @@ desk_clear_browser_log
 qt_double_click "$QT_ICON"
 qt_expect_nothing_opened "a double click on a password"
 
+step "an owner that never answers: nothing changes, nothing opens; the next copy is followed"
+qt_wayland_owner "  tide  "
+qt_wait_text_icon
+qt_wayland_owner --silent "quiet"
+sleep 1 # the failed read is asked again, and fails again
+qt_icon_shows_text || fail "the icon changed for a text that was never read"
+desk_clear_browser_log
+qt_double_click "$QT_ICON"
+qt_expect_nothing_opened "a double click while the owner does not answer"
+qt_wayland_owner "heard"
+qt_wait_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup heard)"
+
 step "the compositor withdraws the data control: the program connects again"
 before=$(bound)
 bound_again() { (($(bound) > before)); }
@@ -59,6 +74,7 @@ kill -USR1 "$QT_COMPOSITOR_PID"
 desk_poll 5 bound_again || fail "the program did not bind the data control again"
 qt_wayland_owner "after the withdrawal"
 qt_wait_text_icon
+desk_clear_browser_log
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup "after the withdrawal")"
 desk_is_running "$QT_PID" || fail "the program ended"
