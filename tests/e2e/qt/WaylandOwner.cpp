@@ -1,9 +1,10 @@
 // vorda-e2e-wayland-owner: a Wayland clipboard owner through data-control (ext where the compositor
 // offers it, else wlr). It offers a text as text/plain;charset=utf-8 and text/plain, or as the
 // --type forms given instead, and with a HINT also x-kde-passwordManagerHint holding it, as a
-// password manager marks what it copies. --silent takes every request and never answers.
+// password manager marks what it copies. --silent takes every request and never answers. A TEXT of
+// "-" is read from standard input, for texts longer than a command line holds.
 //
-//   vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT [HINT]
+//   vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT|- [HINT]
 //
 // Prints "owner" once it holds the selection; ends when another client takes it, or on SIGTERM.
 
@@ -12,6 +13,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -120,10 +123,14 @@ int main(int argc, char* argv[])
         }
     }
     if (words.empty() || words.size() > 2) {
-        std::fprintf(stderr, "usage: vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT [HINT]\n");
+        std::fprintf(stderr, "usage: vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT|- [HINT]\n");
         return 2;
     }
-    offered.text = words[0];
+    if (words[0] == "-") {
+        offered.text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        offered.text = words[0];
+    }
     if (words.size() == 2) {
         offered.hint = words[1];
     }
