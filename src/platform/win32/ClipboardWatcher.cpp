@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -12,10 +13,27 @@ namespace {
 
 constexpr DWORD kLookAgainMs = 100;
 constexpr DWORD kStopWaitMs = 2000;
+constexpr UINT kClipboardUpdate = 0x031D; // WM_CLIPBOARDUPDATE, Windows Vista and later
+constexpr wchar_t kListenerClass[] = L"VordaDictionaryClipboardListener";
+
+// Formats a program puts beside its text to ask clipboard monitors to leave it alone: password
+// managers do, for what they copy.
+bool AskedToBeSkipped()
+{
+    static const UINT formats[] = {RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing"),
+                                   RegisterClipboardFormatW(L"Clipboard Viewer Ignore")};
+    for (const UINT format : formats) {
+        if (format != 0 && IsClipboardFormatAvailable(format)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 } // namespace
 
-// CF_UNICODETEXT up to its first NUL (a Windows text ends there), or "" when there is none.
+// CF_UNICODETEXT up to its first NUL (a Windows text ends there), or "" when there is none or its
+// program asks monitors to skip it.
 std::u16string ClipboardWatcher::ReadNow()
 {
     if (!OpenClipboard(nullptr)) {
@@ -26,6 +44,9 @@ std::u16string ClipboardWatcher::ReadNow()
     struct Closer {
         ~Closer() { CloseClipboard(); }
     } closer;
+    if (AskedToBeSkipped()) {
+        return {};
+    }
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
     if (data == nullptr) {
         // Text announced but not delivered: Wine could not fetch it from its X owner (one that stopped,
@@ -54,10 +75,58 @@ std::u16string ClipboardWatcher::ReadNow()
 
 namespace {
 
-// The sequence number moves with every change of the clipboard; it is looked at, not waited on.
-class Win32ClipboardSource final : public ClipboardSource {
+// The time left of a wait that began at `started`, INFINITE for none.
+DWORD Remaining(int total, DWORD started)
+{
+    if (total < 0) {
+        return INFINITE;
+    }
+    const DWORD waited = GetTickCount() - started;
+    return static_cast<DWORD>(total) > waited ? static_cast<DWORD>(total) - waited : 0;
+}
+
+// The system tells of each change: WM_CLIPBOARDUPDATE reaches a message-only window of this thread,
+// which sleeps in between.
+class ListeningSource final : public ClipboardSource {
 public:
-    explicit Win32ClipboardSource(HANDLE stop) : stop_(stop) {}
+    // Nullptr where the system cannot tell (Windows before Vista) or the window cannot be made.
+    static std::unique_ptr<ListeningSource> Create(HANDLE stop)
+    {
+        using AddListener = BOOL(WINAPI*)(HWND);
+        const auto add = reinterpret_cast<AddListener>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AddClipboardFormatListener")));
+        if (add == nullptr) {
+            return nullptr;
+        }
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kListenerClass;
+        if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            return nullptr;
+        }
+        auto source = std::unique_ptr<ListeningSource>(new ListeningSource(stop));
+        source->window_ = CreateWindowExW(0, kListenerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          GetModuleHandleW(nullptr), nullptr);
+        if (source->window_ == nullptr) {
+            return nullptr;
+        }
+        SetWindowLongPtrW(source->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(source.get()));
+        if (!add(source->window_)) {
+            return nullptr;
+        }
+        return source;
+    }
+
+    ~ListeningSource() override
+    {
+        if (window_ != nullptr) {
+            DestroyWindow(window_); // the listener goes with its window
+        }
+    }
+    ListeningSource(const ListeningSource&) = delete;
+    ListeningSource& operator=(const ListeningSource&) = delete;
 
     [[nodiscard]] bool NoticesChanges() const override { return true; }
 
@@ -66,19 +135,66 @@ public:
         const int total = WaitMilliseconds(timeout);
         const DWORD started = GetTickCount();
         for (;;) {
-            const DWORD waited = GetTickCount() - started;
-            DWORD slice = kLookAgainMs;
-            if (total >= 0) {
-                const DWORD left = static_cast<DWORD>(total) > waited ? static_cast<DWORD>(total) - waited : 0;
-                slice = left < slice ? left : slice;
+            // The notice is sent, not posted: looking at the queue delivers it to WindowProc.
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&message);
             }
-            if (WaitForSingleObject(stop_, slice) != WAIT_TIMEOUT) {
+            if (std::exchange(changed_, false)) {
+                return Wake::Changed;
+            }
+            const DWORD woken = MsgWaitForMultipleObjects(1, &stop_, FALSE, Remaining(total, started), QS_ALLINPUT);
+            if (woken == WAIT_OBJECT_0) {
+                return Wake::Stopped;
+            }
+            if (woken == WAIT_TIMEOUT) {
+                return Wake::TimedOut;
+            }
+        }
+    }
+
+    std::u16string Read() override { return ClipboardWatcher::ReadNow(); }
+
+private:
+    explicit ListeningSource(HANDLE stop) : stop_(stop) {}
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == kClipboardUpdate) {
+            if (auto* source = reinterpret_cast<ListeningSource*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+                source->changed_ = true;
+            }
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HANDLE stop_;
+    HWND window_ = nullptr;
+    bool changed_ = false;
+};
+
+// Where the system cannot tell: the sequence number moves with every change, and is looked at ten
+// times a second.
+class PollingSource final : public ClipboardSource {
+public:
+    explicit PollingSource(HANDLE stop) : stop_(stop) {}
+
+    [[nodiscard]] bool NoticesChanges() const override { return true; }
+
+    Wake Wait(std::optional<std::chrono::milliseconds> timeout) override
+    {
+        const int total = WaitMilliseconds(timeout);
+        const DWORD started = GetTickCount();
+        for (;;) {
+            const DWORD left = Remaining(total, started);
+            if (WaitForSingleObject(stop_, left < kLookAgainMs ? left : kLookAgainMs) != WAIT_TIMEOUT) {
                 return Wake::Stopped;
             }
             if (GetClipboardSequenceNumber() != readSequence_) {
                 return Wake::Changed;
             }
-            if (total >= 0 && GetTickCount() - started >= static_cast<DWORD>(total)) {
+            if (Remaining(total, started) == 0) {
                 return Wake::TimedOut;
             }
         }
@@ -101,7 +217,6 @@ struct ClipboardWatcher::State {
     HANDLE stop = nullptr;
     HANDLE thread = nullptr;
     ClipboardPipeline pipeline;
-    std::unique_ptr<Win32ClipboardSource> source;
 
     State() = default;
     State(const State&) = delete;
@@ -116,10 +231,15 @@ struct ClipboardWatcher::State {
         }
     }
 
+    // The listener's window belongs to the thread that reads, so the source is made there.
     static DWORD WINAPI ThreadMain(LPVOID state)
     {
         auto* s = static_cast<State*>(state);
-        RunClipboardReader(*s->source, s->pipeline);
+        std::unique_ptr<ClipboardSource> source = ListeningSource::Create(s->stop);
+        if (!source) {
+            source = std::make_unique<PollingSource>(s->stop);
+        }
+        RunClipboardReader(*source, s->pipeline);
         return 0;
     }
 };
@@ -141,7 +261,6 @@ std::unique_ptr<ClipboardWatcher> ClipboardWatcher::Start()
     if (state->stop == nullptr) {
         return nullptr;
     }
-    state->source = std::make_unique<Win32ClipboardSource>(state->stop);
     state->thread = CreateThread(nullptr, 0, &State::ThreadMain, state.get(), 0, nullptr);
     if (state->thread == nullptr) {
         return nullptr;

@@ -2,8 +2,8 @@
 // The clipboard read on a thread of its own, so that the window's thread never waits on the
 // clipboard: under Wine a text of many megabytes, or an X program that does not answer, holds
 // GetClipboardData for seconds. What is read when, and what the program gets meanwhile, is the
-// core's (RunClipboardReader, ClipboardPipeline); this supplies the wait (the clipboard's sequence
-// number, looked at ten times a second) and the read.
+// core's (RunClipboardReader, ClipboardPipeline); this supplies the wait (the system's notice of each
+// change; before Vista, the clipboard's sequence number looked at ten times a second) and the read.
 // windows.h stays out of this header, as in Win32Platform.h.
 
 #include "clipboard/ClipboardPipeline.h"
