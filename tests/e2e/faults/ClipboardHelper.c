@@ -5,6 +5,9 @@
  *   set UNIT...        puts CF_UNICODETEXT made of the 16-bit units given in hex (e.g. 61 D800 0 62)
  *                      on the clipboard as they are: a NUL or a lone surrogate stays
  *   fill UNIT COUNT    puts COUNT copies of one unit on the clipboard
+ *   mark FORMAT UNIT...
+ *                      puts the text as "set" does, and beside it the registered format FORMAT (empty),
+ *                      as password managers mark what clipboard monitors should leave alone
  *   lock-run-key       lets everyone read the machine's Run key but no one change its values
  *   unlock-run-key     lets everyone change it again
  *
@@ -44,8 +47,9 @@ static int Hold(long milliseconds)
     return 0;
 }
 
-/* SetClipboardData needs an owner window: with none, EmptyClipboard leaves the clipboard ownerless. */
-static int SetUnits(const WCHAR* units, size_t count)
+/* SetClipboardData needs an owner window: with none, EmptyClipboard leaves the clipboard ownerless.
+ * With a `mark`, the registered format of that name goes beside the text, holding a zero DWORD. */
+static int SetUnits(const WCHAR* units, size_t count, const char* mark)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"vorda-e2e-helper", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (count + 1) * sizeof(WCHAR));
@@ -65,6 +69,13 @@ static int SetUnits(const WCHAR* units, size_t count)
         } else {
             GlobalFree(memory);
         }
+        if (status == 0 && mark) {
+            const UINT format = RegisterClipboardFormatA(mark);
+            HGLOBAL empty = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DWORD));
+            if (!format || !empty || !SetClipboardData(format, empty)) {
+                status = 1;
+            }
+        }
         CloseClipboard();
     }
     if (status != 0) {
@@ -74,14 +85,14 @@ static int SetUnits(const WCHAR* units, size_t count)
     return status;
 }
 
-static int Set(int count, char** hexUnits)
+static int Set(int count, char** hexUnits, const char* mark)
 {
     WCHAR* units = (WCHAR*)malloc(((size_t)count + 1) * sizeof(WCHAR));
     int i, status;
     for (i = 0; i < count; ++i) {
         units[i] = (WCHAR)strtoul(hexUnits[i], NULL, 16);
     }
-    status = SetUnits(units, (size_t)count);
+    status = SetUnits(units, (size_t)count, mark);
     free(units);
     return status;
 }
@@ -99,7 +110,7 @@ static int Fill(const char* hexUnit, long count)
     for (i = 0; i < count; ++i) {
         units[i] = unit;
     }
-    status = SetUnits(units, (size_t)count);
+    status = SetUnits(units, (size_t)count, NULL);
     free(units);
     return status;
 }
@@ -143,7 +154,10 @@ int main(int argc, char** argv)
         return Hold(strtol(argv[2], NULL, 10));
     }
     if (argc >= 3 && strcmp(argv[1], "set") == 0) {
-        return Set(argc - 2, argv + 2);
+        return Set(argc - 2, argv + 2, NULL);
+    }
+    if (argc >= 4 && strcmp(argv[1], "mark") == 0) {
+        return Set(argc - 3, argv + 3, argv[2]);
     }
     if (argc == 4 && strcmp(argv[1], "fill") == 0) {
         return Fill(argv[2], strtol(argv[3], NULL, 10));
@@ -154,6 +168,6 @@ int main(int argc, char** argv)
     if (argc == 2 && strcmp(argv[1], "unlock-run-key") == 0) {
         return SetRunKeyRule(TRUE);
     }
-    fprintf(stderr, "usage: %s hold MS | set UNIT... | fill UNIT COUNT | lock-run-key | unlock-run-key\n", argv[0]);
+    fprintf(stderr, "usage: %s hold MS | set UNIT... | fill UNIT COUNT | mark FORMAT UNIT... | lock-run-key | unlock-run-key\n", argv[0]);
     return 64;
 }

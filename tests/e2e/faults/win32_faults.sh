@@ -167,6 +167,9 @@ expect_looked_up() {
     browser_count_stays 1 1
 }
 
+# The system told one of the program's threads of a clipboard change.
+told_of_change() { grep -aq "^[0-9.]*:${THREAD%%:*}:[0-9a-f]*:trace:msg:.*(WM_CLIPBOARDUPDATE)" "$TRACE"; }
+
 expect_nothing_opened() {
     browser_count_stays 0 2
 }
@@ -267,6 +270,31 @@ fault_odd_text() {
     wait_icon text "invalid UTF-8" # Wine passes an X change on up to two seconds later
     expect_looked_up "$base%EF%BF%BD%EF%BF%BD%20ok"
     ticks_check "$TICK_LIMIT_MS" 20 "odd texts"
+}
+
+fault_skipped_content() {
+    desk_clip_text "start" || fail "cannot set the clipboard"
+    traced_start
+    wait_icon_docked
+    wait_icon text "start"
+
+    local format base
+    base=$(lookup_base mnuLookup)
+    for format in "ExcludeClipboardContentFromMonitorProcessing" "Clipboard Viewer Ignore"; do
+        step "a text marked \"$format\": the no-text icon, and a double click opens nothing"
+        helper mark "$format" 73 65 63 72 65 74 || fail "the helper could not mark the clipboard" # "secret"
+        wait_icon no_text "$format"
+        told_of_change || fail "the system did not tell the program of the change (WM_CLIPBOARDUPDATE)"
+        desk_clear_browser_log
+        desk_double_click "$ICON"
+        expect_nothing_opened
+
+        step "the same text unmarked is shown and looked up"
+        helper set 73 65 63 72 65 74 || fail "the helper could not set the clipboard"
+        wait_icon text "unmarked"
+        expect_looked_up "${base}secret"
+    done
+    program_alive "skipped content"
 }
 
 fault_clipboard_held() {
