@@ -3,6 +3,7 @@
 #include "app/resources/resource.h"
 #include "platform/win32/ClipboardWatcher.h"
 #include "platform/win32/InputDialog.h"
+#include "platform/win32/NarrowText.h"
 #include "tray/TrayRecordFields.h"
 
 #include <windows.h>
@@ -397,21 +398,9 @@ bool Win32Platform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes
 
 // --- Text, clipboard, browser -----------------------------------------------------------------
 
-std::string Win32Platform::ToAnsi(std::u16string_view text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const std::wstring wide = Wide(text);
-    const int length = static_cast<int>(wide.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, "?", nullptr);
-    if (size <= 0) {
-        return std::string(text.size(), '?');
-    }
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, narrow.data(), size, "?", nullptr);
-    return narrow;
-}
+// The manifest makes the active code page UTF-8 on Windows 10 1903 and later; older Windows keep
+// the user's own.
+std::string Win32Platform::ToAnsi(std::u16string_view text) { return NarrowText(Wide(text), CP_ACP); }
 
 ClipboardContents Win32Platform::ClipboardText(ClipboardUse use)
 {
