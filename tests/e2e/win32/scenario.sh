@@ -212,6 +212,83 @@ scenario_drive_root() {
     rm -f "$WINEPREFIX/drive_c/Renamed Dictionary.exe"
 }
 
+scenario_letters_beyond_the_code_page() {
+    # "ł" is not in Windows-1252: the narrow text keeps it only where the program's code page is UTF-8.
+    local folder='C:\Programy\Słownik' unix_folder="$WINEPREFIX/drive_c/Programy/Słownik"
+    step "a copy in $folder: the value names that folder, every letter kept"
+    mkdir -p "$unix_folder"
+    cp "$PROGRAM_UNIX_PATH" "$unix_folder/Dictionary.exe"
+    run_value_delete
+    desk_clip_text "słowo"
+    program_start "$folder\Dictionary.exe"
+    icon_wait >/dev/null
+    desk_poll 20 run_value_is "\"$folder\Dictionary.exe\"" ||
+        fail "auto-start value is '$(run_value)', expected '\"$folder\Dictionary.exe\"'"
+    wine taskkill /im Dictionary.exe >>"$DESK_DIR/taskkill.log" 2>&1 || fail "taskkill could not ask the program to close"
+    program_wait_end 20
+    rm -rf "$WINEPREFIX/drive_c/Programy"
+}
+
+# Windows at 150 %: the popup and the input box drawn for 144 dots per inch, for a person to look at
+# (screenshots/popup-144dpi.png, input-box-144dpi.png); each is larger than at 96 dpi. Wine 8 gives
+# every program the system's resolution, declared aware of it or not: what the manifest declares is
+# checked in the built file (check_resources.sh).
+scenario_high_dpi() {
+    local icon popup box popup_96 box_96
+    set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+    sizes_at() {
+        # wineserver goes with the desktop: the next program reads the setting afresh.
+        set_dpi "$1" || fail "cannot set $1 dpi"
+        wineserver -w
+        desk_clip_text " tide pool "
+        program_start
+        icon=$(icon_wait)
+        desk_poll 10 icon_shows_text_icon "$icon" || fail "the icon did not show the text icon"
+        sleep 0.5 # the items' captions follow the text at the next tick
+        popup=$(popup_open "$icon")
+        desk_screenshot "$SCREENSHOTS/popup-${1}dpi.png" "$popup"
+        read -r _ _ popup_width popup_height < <(desk_window_geometry "$popup")
+        desk_key l
+        popup_wait_closed
+        box=$(box_wait)
+        desk_type "tide pool"
+        desk_screenshot "$SCREENSHOTS/input-box-${1}dpi.png" "$box"
+        read -r _ _ box_width box_height < <(desk_window_geometry "$box")
+        desk_key Escape
+        desk_wait_window_gone "$box" 10 || fail "the input box stayed open after Escape"
+        wine taskkill /im Dictionary.exe >>"$DESK_DIR/taskkill.log" 2>&1
+        program_wait_end 20
+        echo "   ${1} dpi: popup ${popup_width}x${popup_height}, input box ${box_width}x${box_height}"
+    }
+    desk_on_cleanup "set_dpi 96"
+    step "at 96 dpi"
+    sizes_at 96
+    popup_96="$popup_width $popup_height" box_96="$box_width $box_height"
+    step "at 144 dpi: the popup and the input box grow by half"
+    sizes_at 144
+    set_dpi 96
+    read -r width height <<<"$popup_96"
+    ((popup_width * 10 >= width * 13 && popup_height * 10 >= height * 13)) ||
+        fail "the popup is ${popup_width}x${popup_height} at 144 dpi, ${width}x${height} at 96"
+    read -r width height <<<"$box_96"
+    ((box_width * 10 >= width * 13 && box_height * 10 >= height * 13)) ||
+        fail "the input box is ${box_width}x${box_height} at 144 dpi, ${width}x${height} at 96"
+}
+
+scenario_narrow_text_conversion() {
+    : "${VORDA_NARROW_TEXT_CHECK:?the narrow text check, built beside Dictionary.exe}"
+    step "the narrow conversion under Windows's own WideCharToMultiByte: 1250, 1252, 932 and UTF-8"
+    local report
+    report=$(wine "$VORDA_NARROW_TEXT_CHECK" 2>&1 | tr -d '\r')
+    echo "$report"
+    [[ "$(tail -n 1 <<<"$report")" =~ ^[0-9]+\ passed,\ 0\ failed$ ]] || fail "the narrow text check failed"
+
+    step "a program with Dictionary.exe's manifest runs with the UTF-8 code page (65001)"
+    local code_page
+    code_page=$(wine "$VORDA_NARROW_TEXT_CHECK" acp 2>&1 | tr -d '\r')
+    [[ "$code_page" == 65001 ]] || fail "the active code page is $code_page"
+}
+
 if ! declare -F "scenario_$scenario" >/dev/null; then
     fail "no scenario named '$scenario'"
 fi

@@ -63,9 +63,14 @@ icon_docked_or_program_ended() { desk_has_icons 1 || program_has_ended; }
 
 # --- The auto-start value ---------------------------------------------------------------------
 
+# Read from an export of the key (UTF-16): "reg query" prints through the console's code page, which
+# turns letters beyond it into look-alikes.
 run_value() {
-    wine reg query "$RUN_KEY" /v "$RUN_VALUE" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$RUN_VALUE *REG_SZ *//p"
+    local export_file="$WINEPREFIX/drive_c/run-key.reg"
+    rm -f "$export_file"
+    wine reg export "$RUN_KEY" 'C:\run-key.reg' /y >/dev/null 2>&1 || return 0
+    iconv -f UTF-16 -t UTF-8 "$export_file" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^\"$RUN_VALUE\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\(["\\]\)/\1/g'
 }
 
 run_value_delete() { wine reg delete "$RUN_KEY" /v "$RUN_VALUE" /f >/dev/null 2>&1 || true; }
