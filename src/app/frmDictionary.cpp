@@ -1,6 +1,6 @@
 #include "app/frmDictionary.h"
 
-#include "app/ErrorRules.h"
+#include "platform/ErrorRules.h"
 #include "app/FormDefinitions.h"
 
 namespace vorda {

@@ -3,7 +3,7 @@
 
 #include "autostart/AutoStart.h"
 
-#include "app/ErrorRules.h"
+#include "platform/ErrorRules.h"
 #include "app/frmDictionary.h"
 
 #include <optional>
@@ -25,31 +25,31 @@ std::u16string AutoStartCommand(std::u16string_view folder, std::u16string_view 
 void frmDictionary::RunAtStartUp()
 {
     RegistryKey hKey = 0;
-    IgnoringFailure([&] {
+    SkippingFailedStep([&] {
         platform_.RegOpenKeyEx(HKEY_LOCAL_MACHINE, platform_.ToAnsi(kRunKey), 0, KEY_SET_VALUE, hKey);
     });
     std::optional<std::u16string> command;
-    IgnoringFailure([&] {
+    SkippingFailedStep([&] {
         command = AutoStartCommand(platform_.ApplicationFolder(), platform_.ProgramFileName(),
                                    platform_.PathSeparator());
     });
-    IgnoringFailure([&] {
+    SkippingFailedStep([&] {
         // Without a path there is nothing worth writing: an empty value would start nothing.
         if (command) {
             SetValueEx(hKey, std::u16string(kAutoStartValueName), REG_SZ, *command);
         }
     });
-    IgnoringFailure([&] { platform_.RegCloseKey(hKey); });
+    SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
 }
 
 void frmDictionary::DoNotRunAtStartUp()
 {
     RegistryKey hKey = 0;
-    IgnoringFailure([&] {
+    SkippingFailedStep([&] {
         platform_.RegOpenKeyEx(HKEY_LOCAL_MACHINE, platform_.ToAnsi(kRunKey), 0, KEY_SET_VALUE, hKey);
     });
-    IgnoringFailure([&] { platform_.RegDeleteValue(hKey, platform_.ToAnsi(kAutoStartValueName)); });
-    IgnoringFailure([&] { platform_.RegCloseKey(hKey); });
+    SkippingFailedStep([&] { platform_.RegDeleteValue(hKey, platform_.ToAnsi(kAutoStartValueName)); });
+    SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
 }
 
 } // namespace vorda

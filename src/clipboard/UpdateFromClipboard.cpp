@@ -2,7 +2,7 @@
 // tooltip from the clipboard's text alone. There is deliberately no change test: only the texts
 // shown are made once for each clipboard content.
 
-#include "app/ErrorRules.h"
+#include "platform/ErrorRules.h"
 #include "app/frmDictionary.h"
 #include "clipboard/ClipboardText.h"
 
@@ -64,7 +64,7 @@ const frmDictionary::PollView& frmDictionary::PollViewOf(const ClipboardContents
 
 void frmDictionary::UpdateFromClipboard()
 {
-    IgnoringFailure([&] {
+    EndingAtFirstFailure([&] {
         const PollView& view = PollViewOf(platform_.ClipboardText(ClipboardUse::Tick));
         for (std::size_t i = 0; i < kPollCaptions.size(); ++i) {
             platform_.SetMenuCaption(kPollCaptions[i].item, view.captions[i]);

@@ -1,6 +1,6 @@
 // The Click handlers of the nine look-up items, the typed-in look-up and the home-site link.
 
-#include "app/ErrorRules.h"
+#include "platform/ErrorRules.h"
 #include "app/FormDefinitions.h"
 #include "app/frmDictionary.h"
 #include "clipboard/ClipboardText.h"
@@ -16,7 +16,7 @@ constexpr std::u16string_view kManualLookupPrompt = u"Enter the word to look up 
 
 void frmDictionary::RunLookup(MenuItem item)
 {
-    IgnoringFailure([&] {
+    EndingAtFirstFailure([&] {
         const LookupService& service = LookupServiceFor(item);
         const ClipboardContents clipboard = platform_.ClipboardText(ClipboardUse::Lookup);
         const std::u16string_view text = clipboard ? *clipboard : std::u16string_view();
@@ -40,7 +40,7 @@ void frmDictionary::mnuEncyclopedia_Click() { RunLookup(MenuItem::mnuEncyclopedi
 
 void frmDictionary::mnuManualLookup_Click()
 {
-    IgnoringFailure([&] {
+    EndingAtFirstFailure([&] {
         const std::u16string typed = platform_.InputBox(kManualLookupPrompt, kDisplayName, u"");
         if (TrimSpaces(typed).empty()) {
             return;
@@ -52,7 +52,7 @@ void frmDictionary::mnuManualLookup_Click()
 
 void frmDictionary::mnuVorda_Click()
 {
-    IgnoringFailure([&] { OpenInBrowser(platform_, platform_.MainWindowHandle(), kHomeSiteAddress); });
+    EndingAtFirstFailure([&] { OpenInBrowser(platform_, platform_.MainWindowHandle(), kHomeSiteAddress); });
 }
 
 } // namespace vorda

@@ -1,6 +1,6 @@
 // The main window's side of the tray icon: sending the record and answering the icon's mouse events.
 
-#include "app/ErrorRules.h"
+#include "platform/ErrorRules.h"
 #include "app/frmDictionary.h"
 #include "tray/TrayEventDecode.h"
 
@@ -16,12 +16,12 @@ void frmDictionary::RefreshTrayIcon() { SendTrayRequest(NIM_MODIFY); }
 void frmDictionary::Form_MouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float x, float /*y*/)
 {
     std::int32_t eventNumber = 0;
-    IgnoringFailure([&] {
+    SkippingFailedStep([&] {
         if (const auto decoded = DecodeTrayEventNumber(x, platform_.ScaleMode(), platform_.TwipsPerPixelX())) {
             eventNumber = *decoded;
         }
     });
-    IgnoringFailure([&] { DispatchTrayEvent(eventNumber); });
+    SkippingFailedStep([&] { DispatchTrayEvent(eventNumber); });
 }
 
 void frmDictionary::DispatchTrayEvent(std::int32_t eventNumber)
