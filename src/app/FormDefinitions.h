@@ -2,6 +2,7 @@
 // The two windows as fixed data: names, captions, periods and initial states.
 
 #include "platform/Platform.h"
+#include "platform/PlatformNumbers.h"
 
 #include <array>
 #include <string_view>
@@ -9,9 +10,6 @@
 namespace vorda {
 
 inline constexpr std::u16string_view kDisplayName = u"Vorda Dictionary";
-
-inline constexpr std::int16_t kScaleModeTwips = 1;
-inline constexpr std::int16_t kScaleModePixels = 3;
 
 inline constexpr std::array<MenuItemDefinition, 18> kMenuDefinition{{
     {MenuItem::mnuSysTray, "mnuSysTray", 0, u"SysTray", true, false},

@@ -6,8 +6,6 @@
 namespace vorda {
 namespace {
 
-constexpr unsigned kYesNoQuestion = 36; // MB_YESNO + MB_ICONQUESTION
-constexpr int IDNO = 7;
 
 constexpr std::u16string_view kAutoStartQuestion =
     u"Would you like the Vorda Dictionary to automatically load next time Windows boots?";
@@ -24,25 +22,25 @@ void frmDictionary::Form_Load()
     trayIcon_.cbSize = kTrayRecordSize;
     trayIcon_.hWnd = platform_.MainWindowHandle();
     trayIcon_.uID = 1;
-    trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayIcon_.uCallbackMessage = WM_MOUSEMOVE;
+    trayIcon_.uFlags = kTrayFlagMessage | kTrayFlagIcon | kTrayFlagTip;
+    trayIcon_.uCallbackMessage = kMouseMoveMessage;
     trayIcon_.hIcon = platform_.MainWindowIcon();
     trayIcon_.SetTip(std::u16string(kDisplayName) + u'\0');
-    SendTrayRequest(NIM_ADD);
+    SendTrayRequest(kTrayAdd);
     RunAtStartUp();
 }
 
 void frmDictionary::Form_Unload(std::int16_t& /*cancel: left as it is, so the unload goes on*/)
 {
-    SendTrayRequest(NIM_DELETE);
+    SendTrayRequest(kTrayDelete);
 }
 
 void frmDictionary::mnuExit_Click()
 {
-    if (platform_.MessageBox(kAutoStartQuestion, kYesNoQuestion, kDisplayName) == IDNO) {
+    if (platform_.MessageBox(kAutoStartQuestion, kYesNoQuestion, kDisplayName) == kAnswerNo) {
         DoNotRunAtStartUp();
     }
-    SendTrayRequest(NIM_DELETE);
+    SendTrayRequest(kTrayDelete);
     platform_.DoEvents();
     ended_ = true;
     platform_.EndProgram();
@@ -119,7 +117,7 @@ void frmDictionary::OnTrayHostRestarted()
 {
     // The new notification area knows no icons; add ours again as it stands now.
     if (!ended_ && trayIcon_.cbSize != 0) {
-        ContainingExceptions([&] { SendTrayRequest(NIM_ADD); });
+        ContainingExceptions([&] { SendTrayRequest(kTrayAdd); });
     }
 }
 

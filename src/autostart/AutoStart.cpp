@@ -26,7 +26,7 @@ void frmDictionary::RunAtStartUp()
 {
     RegistryKey hKey = 0;
     SkippingFailedStep([&] {
-        platform_.RegOpenKeyEx(HKEY_LOCAL_MACHINE, platform_.ToAnsi(kRunKey), 0, KEY_SET_VALUE, hKey);
+        platform_.RegOpenKeyEx(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
     });
     std::optional<std::u16string> command;
     SkippingFailedStep([&] {
@@ -36,7 +36,7 @@ void frmDictionary::RunAtStartUp()
     SkippingFailedStep([&] {
         // Without a path there is nothing worth writing: an empty value would start nothing.
         if (command) {
-            SetValueEx(hKey, std::u16string(kAutoStartValueName), REG_SZ, *command);
+            SetValueEx(hKey, std::u16string(kAutoStartValueName), kRegistryText, *command);
         }
     });
     SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
@@ -46,7 +46,7 @@ void frmDictionary::DoNotRunAtStartUp()
 {
     RegistryKey hKey = 0;
     SkippingFailedStep([&] {
-        platform_.RegOpenKeyEx(HKEY_LOCAL_MACHINE, platform_.ToAnsi(kRunKey), 0, KEY_SET_VALUE, hKey);
+        platform_.RegOpenKeyEx(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
     });
     SkippingFailedStep([&] { platform_.RegDeleteValue(hKey, platform_.ToAnsi(kAutoStartValueName)); });
     SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });

@@ -7,8 +7,6 @@
 
 namespace vorda {
 
-inline constexpr std::uint32_t HKEY_LOCAL_MACHINE = 0x80000002;
-inline constexpr std::uint32_t KEY_SET_VALUE = 2;
 inline constexpr std::u16string_view kRunKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr std::u16string_view kAutoStartValueName = u"VordaDictionary";
 

@@ -2,15 +2,13 @@
 // A value handed to the registry writer: text or a number, converted to the type it is written as.
 
 #include "platform/Platform.h"
+#include "platform/PlatformNumbers.h"
 
 #include <cstdint>
 #include <string>
 #include <variant>
 
 namespace vorda {
-
-inline constexpr std::int32_t REG_SZ = 1;
-inline constexpr std::int32_t REG_DWORD = 4;
 
 using RegistryValue = std::variant<std::u16string, std::int64_t, double>;
 

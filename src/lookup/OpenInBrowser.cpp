@@ -1,10 +1,12 @@
 #include "lookup/OpenInBrowser.h"
 
+#include "platform/PlatformNumbers.h"
+
 namespace vorda {
 
 void OpenInBrowser(Platform& platform, WindowHandle owner, std::u16string_view address)
 {
-    platform.ShellExecute(owner, "Open", platform.ToAnsi(address), "", "C:\\", SW_SHOWNORMAL);
+    platform.ShellExecute(owner, "Open", platform.ToAnsi(address), "", "C:\\", kShowNormal);
 }
 
 } // namespace vorda

@@ -6,8 +6,6 @@
 
 namespace vorda {
 
-inline constexpr int SW_SHOWNORMAL = 1;
-
 // Hands the address to the shell so that the default browser shows it; the result is not looked at.
 void OpenInBrowser(Platform& platform, WindowHandle owner, std::u16string_view address);
 

@@ -11,7 +11,7 @@ void frmDictionary::SendTrayRequest(std::uint32_t message)
     platform_.ShellNotifyIcon(message, trayIcon_.ToBytes(platform_));
 }
 
-void frmDictionary::RefreshTrayIcon() { SendTrayRequest(NIM_MODIFY); }
+void frmDictionary::RefreshTrayIcon() { SendTrayRequest(kTrayModify); }
 
 void frmDictionary::Form_MouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float x, float /*y*/)
 {
@@ -27,11 +27,11 @@ void frmDictionary::Form_MouseMove(std::int16_t /*button*/, std::int16_t /*shift
 void frmDictionary::DispatchTrayEvent(std::int32_t eventNumber)
 {
     switch (eventNumber) {
-    case WM_LBUTTONDBLCLK:
+    case kTrayEventDoubleClick:
         // Runs even while the item is disabled; the handler itself finds out there is no text.
         mnuLookup_Click();
         break;
-    case WM_RBUTTONUP:
+    case kTrayEventRightButtonUp:
         if (const auto chosen = platform_.ShowPopupMenu()) {
             MenuItem_Click(*chosen);
         }

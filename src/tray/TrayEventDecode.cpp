@@ -1,6 +1,6 @@
 #include "tray/TrayEventDecode.h"
 
-#include "app/FormDefinitions.h"
+#include "platform/PlatformNumbers.h"
 
 #include <cmath>
 

@@ -7,9 +7,6 @@
 
 namespace vorda {
 
-inline constexpr std::int32_t WM_LBUTTONDBLCLK = 515;
-inline constexpr std::int32_t WM_RBUTTONUP = 517;
-
 // Recovers the event number from X; nothing when the division or the rounding fails (division by
 // zero, not a number, out of the 32-bit range). Halves round to the even neighbour.
 [[nodiscard]] std::optional<std::int32_t> DecodeTrayEventNumber(float x, std::int16_t scaleMode,

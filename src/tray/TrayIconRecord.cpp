@@ -32,7 +32,7 @@ TrayRecordBytes TrayIconRecord::ToBytes(Platform& platform) const
     PutUInt32(bytes, 8, uID);
     PutUInt32(bytes, 12, uFlags);
     PutUInt32(bytes, 16, uCallbackMessage);
-    PutUInt32(bytes, 20, hIcon);
+    PutUInt32(bytes, kTrayRecordIconOffset, hIcon);
 
     constexpr std::size_t tipOffset = 24;
     std::size_t written = 0;

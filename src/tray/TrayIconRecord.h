@@ -3,22 +3,13 @@
 // smallest NOTIFYICONDATA form: six 32-bit fields and a 64-character single-byte tooltip.
 
 #include "platform/Platform.h"
+#include "platform/PlatformNumbers.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vorda {
-
-inline constexpr std::uint32_t NIM_ADD = 0;
-inline constexpr std::uint32_t NIM_MODIFY = 1;
-inline constexpr std::uint32_t NIM_DELETE = 2;
-
-inline constexpr std::uint32_t NIF_MESSAGE = 1;
-inline constexpr std::uint32_t NIF_ICON = 2;
-inline constexpr std::uint32_t NIF_TIP = 4;
-
-inline constexpr std::uint32_t WM_MOUSEMOVE = 0x200;
 
 inline constexpr std::size_t kTipLength = 64;
 

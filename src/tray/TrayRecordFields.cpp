@@ -23,7 +23,7 @@ TrayRecordFields ReadTrayRecord(const TrayRecordBytes& bytes)
         .uID = GetUInt32(bytes, 8),
         .uFlags = GetUInt32(bytes, 12),
         .uCallbackMessage = GetUInt32(bytes, 16),
-        .hIcon = GetUInt32(bytes, 20),
+        .hIcon = GetUInt32(bytes, kTrayRecordIconOffset),
         .szTip = field.substr(0, field.find('\0')),
     };
 }

@@ -3,13 +3,13 @@
 // platform that cannot take the bytes as they are (a 64-bit Windows build, the Linux tray).
 
 #include "platform/Platform.h"
+#include "platform/PlatformNumbers.h"
 
 #include <cstdint>
 #include <string_view>
 
 namespace vorda {
 
-inline constexpr std::size_t kTipOffset = 24;
 inline constexpr std::size_t kTipBytes = kTrayRecordSize - kTipOffset;
 
 struct TrayRecordFields {

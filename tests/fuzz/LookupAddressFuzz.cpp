@@ -71,7 +71,7 @@ void CheckLaunch(const test::BrowserLaunch& launch, const std::string& address)
     FUZZ_CHECK(launch.file == address, "the handler opens the address built from the clipboard text");
     FUZZ_CHECK(launch.owner == test::kWindowHandle && launch.operation == "Open" && launch.parameters.empty() &&
                    launch.directory == "C:\\" && launch.showCommand == 1,
-               "the shell gets the owner window, \"Open\", \"\", \"C:\\\" and SW_SHOWNORMAL");
+               "the shell gets the owner window, \"Open\", \"\", \"C:\\\" and kShowNormal");
 }
 
 void CheckHandlers(const std::u16string& text, const std::vector<std::string>& addresses)

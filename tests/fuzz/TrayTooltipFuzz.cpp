@@ -13,6 +13,7 @@
 #include "Oracles.h"
 #include "TestSupport.h"
 #include "app/FormDefinitions.h"
+#include "tray/TrayRecordFields.h"
 
 #include <algorithm>
 #include <array>
@@ -44,8 +45,6 @@ constexpr std::array<PollCaption, 9> kPollCaptions{{
 
 constexpr std::u16string_view kTextTipPrefix = u"Vorda Dictionary. Look up '";
 constexpr std::u16string_view kNoTextTip = u"Vorda Dictionary - No text in clipboard";
-constexpr std::size_t kTipOffset = 24;
-constexpr std::size_t kTipBytes = 64;
 constexpr char16_t kTickSeparator = 0xFFFF;
 constexpr std::u16string_view kCannotRead = u"\uFFFE";
 

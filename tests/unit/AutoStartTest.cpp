@@ -16,7 +16,7 @@ protected:
     RegistryKey OpenRunKey()
     {
         RegistryKey key = 0;
-        fake.platform.RegOpenKeyEx(HKEY_LOCAL_MACHINE, ToUtf8(kRunKey), 0, KEY_SET_VALUE, key);
+        fake.platform.RegOpenKeyEx(kLocalMachineKey, ToUtf8(kRunKey), 0, kSetValueAccess, key);
         fake.platform.log.clear();
         return key;
     }
@@ -35,16 +35,16 @@ protected:
 TEST_F(AutoStart, TextIsWrittenNarrowWithOneNulAndItsByteCount)
 {
     const RegistryKey key = OpenRunKey();
-    EXPECT_EQ(fake.window.SetValueEx(key, u"Name", REG_SZ, std::u16string(u"caf\u00e9")), 0);
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Name", kRegistryText, std::u16string(u"caf\u00e9")), 0);
     EXPECT_EQ(fake.platform.log, std::vector<std::string>{"RegSetValueEx 256 Name 0 1 5"});
     EXPECT_EQ(fake.platform.runKey.at("Name"), (StoredValue{1, Bytes(std::string("caf\xE9\0", 5))}));
 
-    EXPECT_EQ(fake.window.SetValueEx(key, u"Empty", REG_SZ, std::u16string()), 0);
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Empty", kRegistryText, std::u16string()), 0);
     EXPECT_EQ(fake.platform.runKey.at("Empty").data, std::vector<std::uint8_t>{0});
 
-    EXPECT_EQ(fake.window.SetValueEx(key, u"Number", REG_SZ, std::int64_t{42}), 0);
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Number", kRegistryText, std::int64_t{42}), 0);
     EXPECT_EQ(fake.platform.runKey.at("Number").data, Bytes(std::string("42\0", 3)));
-    EXPECT_EQ(fake.window.SetValueEx(key, u"Fraction", REG_SZ, -2.25), 0);
+    EXPECT_EQ(fake.window.SetValueEx(key, u"Fraction", kRegistryText, -2.25), 0);
     EXPECT_EQ(fake.platform.runKey.at("Fraction").data, Bytes(std::string("-2.25\0", 6)));
 }
 
@@ -59,8 +59,8 @@ TEST_P(DwordValue, IsFourBytesLeastSignificantFirst)
 {
     WindowOverFake fake;
     RegistryKey key = 0;
-    fake.platform.RegOpenKeyEx(HKEY_LOCAL_MACHINE, ToUtf8(kRunKey), 0, KEY_SET_VALUE, key);
-    EXPECT_EQ(fake.window.SetValueEx(key, u"D", REG_DWORD, GetParam().value), 0);
+    fake.platform.RegOpenKeyEx(kLocalMachineKey, ToUtf8(kRunKey), 0, kSetValueAccess, key);
+    EXPECT_EQ(fake.window.SetValueEx(key, u"D", kRegistryNumber, GetParam().value), 0);
     EXPECT_EQ(fake.platform.runKey.at("D"), (StoredValue{4, GetParam().bytes}));
 }
 
@@ -84,7 +84,7 @@ TEST_F(AutoStart, ValuesThatCannotBeConvertedRaiseBeforeAnythingIsWritten)
                                          std::int64_t{2147483648LL}, 2147483647.5, std::nan(""),
                                          std::u16string(u"\u0663")};
     for (const auto& value : bad) {
-        EXPECT_THROW(fake.window.SetValueEx(key, u"D", REG_DWORD, value), ConversionError);
+        EXPECT_THROW(fake.window.SetValueEx(key, u"D", kRegistryNumber, value), ConversionError);
     }
     EXPECT_TRUE(fake.platform.log.empty());
     EXPECT_TRUE(fake.platform.runKey.empty());
@@ -101,15 +101,15 @@ TEST_F(AutoStart, OtherTypesWriteNothingAndReturnZero)
 
 TEST_F(AutoStart, HandleZeroIsRefusedAndItsCodeReturned)
 {
-    EXPECT_EQ(fake.window.SetValueEx(0, u"X", REG_SZ, std::u16string(u"data")), kErrorInvalidHandle);
+    EXPECT_EQ(fake.window.SetValueEx(0, u"X", kRegistryText, std::u16string(u"data")), kErrorInvalidHandle);
     EXPECT_TRUE(fake.platform.runKey.empty());
 }
 
 TEST_F(AutoStart, AValueOfTheSameNameIsReplacedTypeIncluded)
 {
     const RegistryKey key = OpenRunKey();
-    fake.window.SetValueEx(key, u"X", REG_DWORD, std::int64_t{7});
-    fake.window.SetValueEx(key, u"X", REG_SZ, std::u16string(u"seven"));
+    fake.window.SetValueEx(key, u"X", kRegistryNumber, std::int64_t{7});
+    fake.window.SetValueEx(key, u"X", kRegistryText, std::u16string(u"seven"));
     EXPECT_EQ(fake.platform.runKey.at("X"), (StoredValue{1, Bytes(std::string("seven\0", 6))}));
 }
 

@@ -173,7 +173,7 @@ std::int32_t FakePlatform::RegOpenKeyEx(std::uint32_t root, std::string_view sub
     if (registryDenied) {
         return kErrorAccessDenied;
     }
-    if (root != HKEY_LOCAL_MACHINE || subKey != kRunKeyNarrow) {
+    if (root != kLocalMachineKey || subKey != kRunKeyNarrow) {
         return kErrorFileNotFound;
     }
     key = nextKey_++;

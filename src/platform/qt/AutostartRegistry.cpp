@@ -153,7 +153,7 @@ std::string AutostartRegistry::SystemAutostartFolder()
 
 std::int32_t AutostartRegistry::Open(std::uint32_t root, std::string_view subKey, RegistryKey& key)
 {
-    if (root != HKEY_LOCAL_MACHINE) {
+    if (root != kLocalMachineKey) {
         return kInvalidHandle;
     }
     if (!SameKeyName(subKey, kRunKey)) {
@@ -181,7 +181,7 @@ std::int32_t AutostartRegistry::SetValue(RegistryKey key, std::string_view value
         return kInvalidHandle;
     }
     const std::string path = EntryPath(open->second, valueName);
-    if (path.empty() || type != static_cast<std::uint32_t>(REG_SZ)) {
+    if (path.empty() || type != static_cast<std::uint32_t>(kRegistryText)) {
         return kInvalidParameter;
     }
     // The text ends at its NUL.

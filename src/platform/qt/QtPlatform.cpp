@@ -5,6 +5,7 @@
 #include "platform/qt/TerminationSignals.h"
 #include "platform/qt/ClipboardWatcher.h"
 #include "platform/qt/XEmbedTrayFilter.h"
+#include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
 #include "text/Utf16.h"
 
@@ -39,11 +40,6 @@ constexpr WindowHandle kMainWindow = 1;
 constexpr IconHandle kTextIcon = 1;
 constexpr IconHandle kNoTextIcon = 2;
 
-constexpr std::uint32_t kTrayAdd = 0;
-constexpr std::uint32_t kTrayModify = 1;
-constexpr std::uint32_t kTrayDelete = 2;
-constexpr std::int32_t kTrayDoubleClick = 515;
-constexpr std::int32_t kTrayContextMenu = 517;
 
 constexpr std::intptr_t kShellStarted = 42;      // anything above 32 means success
 constexpr std::intptr_t kShellFileNotFound = 2;
@@ -147,7 +143,7 @@ void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& 
     QObject::connect(s.tray.get(), &QSystemTrayIcon::activated, s.tray.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); },
                      Qt::QueuedConnection);
-    s.xembedFilter = std::make_unique<XEmbedTrayFilter>(*s.tray, [&s] { s.events->OnTrayEvent(kTrayContextMenu); });
+    s.xembedFilter = std::make_unique<XEmbedTrayFilter>(*s.tray, [&s] { s.events->OnTrayEvent(kTrayEventRightButtonUp); });
     // A Wayland program cannot put a popup of its own at the pointer (it would open as a window where
     // the compositor places windows), so the popup goes to the StatusNotifierItem host as the item's
     // menu, which the host draws by the icon; the host says which item was chosen.
@@ -325,19 +321,19 @@ void QtPlatform::OnTrayActivated(int reason)
 {
     QtPlatformState& s = *state_;
     switch (reason) {
-    case QSystemTrayIcon::DoubleClick: s.events->OnTrayEvent(kTrayDoubleClick); break;
+    case QSystemTrayIcon::DoubleClick: s.events->OnTrayEvent(kTrayEventDoubleClick); break;
     case QSystemTrayIcon::Context:
         // Qt's XEmbed icon says so on the right button's press; the popup waits for its release
         // (XEmbedTrayFilter). A StatusNotifierItem host asks for the menu when it sees fit.
         if (s.tray->geometry().isEmpty()) {
-            s.events->OnTrayEvent(kTrayContextMenu);
+            s.events->OnTrayEvent(kTrayEventRightButtonUp);
         }
         break;
     case QSystemTrayIcon::Trigger:
         // A StatusNotifierItem host has no double click, only "activate". Its icon is drawn by the host,
         // so Qt knows no geometry for it; a docked XEmbed icon is our own window and has one.
         if (s.tray->geometry().isEmpty()) {
-            s.events->OnTrayEvent(kTrayDoubleClick);
+            s.events->OnTrayEvent(kTrayEventDoubleClick);
         }
         break;
     default: break;

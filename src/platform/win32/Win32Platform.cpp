@@ -4,6 +4,7 @@
 #include "platform/win32/ClipboardWatcher.h"
 #include "platform/win32/InputDialog.h"
 #include "platform/win32/NarrowText.h"
+#include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
 
 #include <windows.h>
@@ -29,7 +30,6 @@ constexpr wchar_t kMainWindowClass[] = L"VordaDictionaryWindow";
 constexpr wchar_t kIconWindowClass[] = L"VordaDictionaryIconWindow";
 constexpr UINT kFirstMenuCommand = 1000; // a chosen item's command is this plus its index; 0 is "none"
 constexpr UINT_PTR kFirstTimerId = 1;
-constexpr std::int16_t kScaleModePixels = 3;
 
 // Handles are 32-bit significant on 64-bit Windows and widened with their sign, as LongToHandle does
 // (HKEY_LOCAL_MACHINE is 0x80000002 to the core and 0xFFFFFFFF80000002 to a 64-bit build).
@@ -383,12 +383,12 @@ bool Win32Platform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes
     // The program sends the same record five times a second. Under Wine each request waits for the
     // tray, which takes seconds while it docks the icon in a tray host that has just come; so a
     // modify that would change nothing is not sent.
-    if (message == NIM_MODIFY && s.trayRecordShown && *s.trayRecordShown == record) {
+    if (message == kTrayModify && s.trayRecordShown && *s.trayRecordShown == record) {
         return true;
     }
     NOTIFYICONDATAA data = NativeTrayRecord(record);
     const bool done = Shell_NotifyIconA(message, &data) != FALSE;
-    if (done && (message == NIM_ADD || message == NIM_MODIFY)) {
+    if (done && (message == kTrayAdd || message == kTrayModify)) {
         s.trayRecordShown = record;
     } else {
         s.trayRecordShown.reset();

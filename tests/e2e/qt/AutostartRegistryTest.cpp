@@ -23,8 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using Registry = AutostartRegistry;
 
-constexpr auto kText = static_cast<std::uint32_t>(REG_SZ);
-constexpr auto kNumber = static_cast<std::uint32_t>(REG_DWORD);
+constexpr auto kText = static_cast<std::uint32_t>(kRegistryText);
+constexpr auto kNumber = static_cast<std::uint32_t>(kRegistryNumber);
 constexpr std::string_view kRunKeyNarrow = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 std::span<const std::uint8_t> Bytes(std::string_view text)
@@ -63,7 +63,7 @@ protected:
     RegistryKey OpenRunKey()
     {
         RegistryKey key = 0;
-        EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, kRunKeyNarrow, key), Registry::kSuccess);
+        EXPECT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, key), Registry::kSuccess);
         EXPECT_NE(key, 0U);
         return key;
     }
@@ -155,7 +155,7 @@ TEST_F(AutostartRegistryTest, DeletingRemovesTheEntryAndAMissingOneIsNotFound)
 TEST_F(AutostartRegistryTest, KeyNamesIgnoreLetterCase)
 {
     RegistryKey key = 0;
-    EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\microsoft\\windows\\currentversion\\run", key),
+    EXPECT_EQ(registry_.Open(kLocalMachineKey, "SOFTWARE\\microsoft\\windows\\currentversion\\run", key),
               Registry::kSuccess);
     EXPECT_NE(key, 0U);
 }
@@ -164,9 +164,9 @@ TEST_F(AutostartRegistryTest, OtherRootsAndKeysAreRefused)
 {
     RegistryKey key = 0;
     EXPECT_NE(registry_.Open(0x80000001, kRunKeyNarrow, key), Registry::kSuccess); // HKEY_CURRENT_USER
-    EXPECT_NE(registry_.Open(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", key),
+    EXPECT_NE(registry_.Open(kLocalMachineKey, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", key),
               Registry::kSuccess);
-    EXPECT_NE(registry_.Open(HKEY_LOCAL_MACHINE, "", key), Registry::kSuccess);
+    EXPECT_NE(registry_.Open(kLocalMachineKey, "", key), Registry::kSuccess);
     EXPECT_EQ(key, 0U);
 }
 
@@ -174,7 +174,7 @@ TEST_F(AutostartRegistryTest, AMissingFolderGivesNoHandle)
 {
     fs::remove_all(folder_);
     RegistryKey key = 0;
-    EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, kRunKeyNarrow, key), Registry::kFileNotFound);
+    EXPECT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, key), Registry::kFileNotFound);
     EXPECT_EQ(key, 0U);
     EXPECT_FALSE(fs::exists(folder_)) << "the folder must not be created";
 }
@@ -186,7 +186,7 @@ TEST_F(AutostartRegistryTest, AFolderThisUserCannotWriteGivesNoHandle)
     }
     fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
     RegistryKey key = 0;
-    EXPECT_EQ(registry_.Open(HKEY_LOCAL_MACHINE, kRunKeyNarrow, key), Registry::kAccessDenied);
+    EXPECT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, key), Registry::kAccessDenied);
     EXPECT_EQ(key, 0U);
 }
 
