@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-namespace vorda {
+namespace vorda::win32 {
 namespace {
 
 constexpr DWORD kLookAgainMs = 100;
@@ -270,4 +270,4 @@ std::unique_ptr<ClipboardWatcher> ClipboardWatcher::Start()
 
 ClipboardContents ClipboardWatcher::Text(ClipboardUse use) { return state_->pipeline.Text(use); }
 
-} // namespace vorda
+} // namespace vorda::win32

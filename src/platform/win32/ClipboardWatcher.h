@@ -10,7 +10,7 @@
 
 #include <memory>
 
-namespace vorda {
+namespace vorda::win32 {
 
 class ClipboardWatcher {
 public:
@@ -32,4 +32,4 @@ private:
     State* state_; // freed by the destructor, or left to the thread if it cannot be stopped
 };
 
-} // namespace vorda
+} // namespace vorda::win32

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace vorda {
+namespace vorda::win32 {
 namespace {
 
 constexpr WORD kPromptId = 100;
@@ -126,4 +126,4 @@ std::optional<std::wstring> ShowInputDialog(HWND__* owner, const std::wstring& p
     return result == IDOK ? state.typed : std::wstring();
 }
 
-} // namespace vorda
+} // namespace vorda::win32

@@ -7,11 +7,11 @@
 
 struct HWND__;
 
-namespace vorda {
+namespace vorda::win32 {
 
 // The typed text on OK; "" on Cancel or when the box is closed; nothing when the dialog could not be
 // shown at all.
 std::optional<std::wstring> ShowInputDialog(HWND__* owner, const std::wstring& prompt, const std::wstring& title,
                                             const std::wstring& initialText);
 
-} // namespace vorda
+} // namespace vorda::win32

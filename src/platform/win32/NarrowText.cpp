@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace vorda {
+namespace vorda::win32 {
 namespace {
 
 // Where the conversion cannot be made at all: ASCII as it is, any other character '?'.
@@ -56,4 +56,4 @@ std::string NarrowText(std::wstring_view text, unsigned codePage)
     return narrow;
 }
 
-} // namespace vorda
+} // namespace vorda::win32

@@ -4,6 +4,7 @@
 #include "platform/win32/ClipboardWatcher.h"
 #include "platform/win32/InputDialog.h"
 #include "platform/win32/NarrowText.h"
+#include "platform/win32/WineWorkarounds.h"
 #include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
 
@@ -23,7 +24,7 @@
 #include <optional>
 #include <vector>
 
-namespace vorda {
+namespace vorda::win32 {
 namespace {
 
 constexpr wchar_t kMainWindowClass[] = L"VordaDictionaryWindow";
@@ -380,9 +381,8 @@ std::optional<MenuItem> Win32Platform::ShowPopupMenu()
 bool Win32Platform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record)
 {
     State& s = *state_;
-    // The program sends the same record five times a second. Under Wine each request waits for the
-    // tray, which takes seconds while it docks the icon in a tray host that has just come; so a
-    // modify that would change nothing is not sent.
+    // The program sends the same record five times a second; a modify that would change nothing is
+    // not sent (for Wine: WineWorkarounds.h).
     if (message == kTrayModify && s.trayRecordShown && *s.trayRecordShown == record) {
         return true;
     }
@@ -409,30 +409,6 @@ ClipboardContents Win32Platform::ClipboardText(ClipboardUse use)
     }
     return state_->clipboard->Text(use);
 }
-
-namespace {
-
-// Wine's shell (8.0) copies the command that opens an address into 1024 characters and, given a
-// longer one, writes past them and brings the program down. The command is the one registered for
-// the address's scheme, the address taking the place of its "%1".
-bool OverrunsWineShell(std::string_view operation, std::string_view file)
-{
-    static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    const std::size_t colon = file.find(':');
-    if (!underWine || colon == std::string_view::npos) {
-        return false;
-    }
-    const std::string key = std::string(file.substr(0, colon)) + "\\shell\\" + std::string(operation) + "\\command";
-    char command[1024] = "";
-    LONG size = sizeof command;
-    const LONG status = RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), command, &size);
-    if (status != ERROR_SUCCESS) {
-        return status == ERROR_MORE_DATA; // no command, nothing to overrun; or one too long by itself
-    }
-    return std::strlen(command) + file.size() >= 1024;
-}
-
-} // namespace
 
 std::intptr_t Win32Platform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
                                           std::string_view parameters, std::string_view directory, int showCommand)
@@ -549,4 +525,4 @@ int Win32Platform::RunEventLoop()
     return static_cast<int>(message.wParam);
 }
 
-} // namespace vorda
+} // namespace vorda::win32

@@ -15,7 +15,7 @@
 
 #include <memory>
 
-namespace vorda {
+namespace vorda::win32 {
 
 class Win32Platform final : public Platform {
 public:
@@ -64,4 +64,4 @@ private:
     std::unique_ptr<State> state_;
 };
 
-} // namespace vorda
+} // namespace vorda::win32

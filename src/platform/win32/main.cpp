@@ -9,7 +9,7 @@
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine: not read*/, int /*show*/)
 {
     try {
-        vorda::Win32Platform platform;
+        vorda::win32::Win32Platform platform;
         return vorda::RunDictionary(platform);
     } catch (const std::exception&) {
         return 1; // no window could be made: nothing to show, nothing to log

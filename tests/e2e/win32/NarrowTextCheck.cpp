@@ -57,7 +57,7 @@ int main(int argc, char* argv[])
     int passed = 0;
     int failed = 0;
     for (const Case& c : kCases) {
-        const std::string narrow = vorda::NarrowText(c.text, c.codePage);
+        const std::string narrow = vorda::win32::NarrowText(c.text, c.codePage);
         if (narrow == c.expected) {
             ++passed;
         } else {
