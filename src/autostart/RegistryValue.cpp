@@ -1,6 +1,6 @@
 #include "autostart/RegistryValue.h"
 
-#include "clipboard/ClipboardText.h"
+#include "text/Utf16.h"
 
 #include <charconv>
 #include <clocale>

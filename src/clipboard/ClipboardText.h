@@ -8,9 +8,6 @@ namespace vorda {
 
 inline constexpr std::size_t kQuotedLength = 20;
 
-// Removes U+0020 at both ends; tabs, line breaks and other white space stay.
-[[nodiscard]] std::u16string_view TrimSpaces(std::u16string_view text);
-
 // The first 20 units followed by "...'" when the text is longer, else by "'".
 [[nodiscard]] std::u16string QuoteForCaption(std::u16string_view text);
 

@@ -5,6 +5,7 @@
 #include "platform/ErrorRules.h"
 #include "app/frmDictionary.h"
 #include "clipboard/ClipboardText.h"
+#include "text/Utf16.h"
 
 #include <array>
 #include <utility>

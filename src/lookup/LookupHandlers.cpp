@@ -3,9 +3,9 @@
 #include "platform/ErrorRules.h"
 #include "app/FormDefinitions.h"
 #include "app/frmDictionary.h"
-#include "clipboard/ClipboardText.h"
 #include "lookup/LookupService.h"
 #include "lookup/OpenInBrowser.h"
+#include "text/Utf16.h"
 
 namespace vorda {
 namespace {

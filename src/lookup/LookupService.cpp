@@ -1,6 +1,5 @@
 #include "lookup/LookupService.h"
 
-#include "clipboard/ClipboardText.h"
 #include "text/Utf16.h"
 
 #include <algorithm>
@@ -26,13 +25,18 @@ const LookupService& LookupServiceFor(MenuItem item)
     return *found;
 }
 
-std::u16string PrepareLookupText(std::u16string_view text) { return PercentEncode(TrimSpaces(text)); }
+std::u16string PrepareLookupText(std::u16string_view text)
+{
+    std::u16string prepared;
+    AppendLookupText(prepared, text);
+    return prepared;
+}
 
 std::u16string BuildLookupAddress(const LookupService& service, std::u16string_view text)
 {
     // The text is encoded straight onto the end of the base address: no temporary copy of it.
     std::u16string address = service.BaseAddress();
-    AppendPercentEncoded(address, TrimSpaces(text));
+    AppendLookupText(address, text);
     return address;
 }
 

@@ -183,6 +183,18 @@ void AppendPercentEncoded(std::u16string& out, std::u16string_view text)
     });
 }
 
+std::u16string_view TrimSpaces(std::u16string_view text)
+{
+    const auto first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(u' ');
+    return text.substr(first, last - first + 1);
+}
+
+void AppendLookupText(std::u16string& out, std::u16string_view text) { AppendPercentEncoded(out, TrimSpaces(text)); }
+
 std::u16string PercentEncode(std::u16string_view text)
 {
     std::u16string out;

@@ -16,10 +16,17 @@ namespace vorda {
 // cannot hold become '?'.
 [[nodiscard]] std::string ToWindows1252(std::u16string_view text);
 
+// Removes U+0020 at both ends; tabs, line breaks and other white space stay.
+[[nodiscard]] std::u16string_view TrimSpaces(std::u16string_view text);
+
 // Every byte of the UTF-8 form outside A-Z a-z 0-9 - . _ ~ as "%" and two upper-case hex digits.
 [[nodiscard]] std::u16string PercentEncode(std::u16string_view text);
 
 // The same, appended to `out` in one pass over the text.
 void AppendPercentEncoded(std::u16string& out, std::u16string_view text);
+
+// What a look-up address carries of a text: spaces trimmed at both ends, the rest percent-encoded,
+// appended to `out`.
+void AppendLookupText(std::u16string& out, std::u16string_view text);
 
 } // namespace vorda

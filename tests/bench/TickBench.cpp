@@ -6,6 +6,7 @@
 #include "FakePlatform.h"
 #include "app/frmDictionary.h"
 #include "clipboard/ClipboardText.h"
+#include "text/Utf16.h"
 
 #include <benchmark/benchmark.h>
 
