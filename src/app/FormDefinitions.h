@@ -10,6 +10,7 @@
 namespace vorda {
 
 inline constexpr std::u16string_view kDisplayName = u"Vorda Dictionary";
+inline constexpr std::u16string_view kManualLookupPrompt = u"Enter the word to look up in the dictionary:";
 
 inline constexpr std::array<MenuItemDefinition, 18> kMenuDefinition{{
     {MenuItem::mnuSysTray, "mnuSysTray", 0, u"SysTray", true, false},

@@ -1,4 +1,4 @@
-// Writing and removing the auto-start value. Each step is skipped when it fails, and no return code is
+// Members of frmDictionary: writing and removing the auto-start value. Each step is skipped when it fails, and no return code is
 // looked at: a user without rights to the key simply gets no value, and start-up and exit go on.
 
 #include "autostart/AutoStart.h"
@@ -9,18 +9,6 @@
 #include <optional>
 
 namespace vorda {
-
-std::u16string AutoStartCommand(std::u16string_view folder, std::u16string_view fileName, char16_t separator)
-{
-    std::u16string command(u"\"");
-    command += folder;
-    if (folder.empty() || folder.back() != separator) {
-        command += separator;
-    }
-    command += fileName;
-    command += u'"';
-    return command;
-}
 
 void frmDictionary::RunAtStartUp()
 {

@@ -1,4 +1,5 @@
-// The registry value writer: text as narrow bytes with one NUL, a number as 4 little-endian bytes.
+// Members of frmDictionary: the registry value writer. Text goes as narrow bytes with one NUL, a
+// number as 4 little-endian bytes.
 
 #include "app/frmDictionary.h"
 

@@ -1,4 +1,5 @@
-// The Click handlers of the nine look-up items, the typed-in look-up and the home-site link.
+// Members of frmDictionary: the Click handlers of the nine look-up items, the typed-in look-up and
+// the home-site link.
 
 #include "platform/ErrorRules.h"
 #include "app/FormDefinitions.h"
@@ -8,11 +9,6 @@
 #include "text/Utf16.h"
 
 namespace vorda {
-namespace {
-
-constexpr std::u16string_view kManualLookupPrompt = u"Enter the word to look up in the dictionary:";
-
-} // namespace
 
 void frmDictionary::RunLookup(MenuItem item)
 {

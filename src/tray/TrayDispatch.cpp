@@ -1,4 +1,5 @@
-// The main window's side of the tray icon: sending the record and answering the icon's mouse events.
+// Members of frmDictionary: the main window's side of the tray icon, sending the record and answering
+// the icon's mouse events.
 
 #include "platform/ErrorRules.h"
 #include "app/frmDictionary.h"
