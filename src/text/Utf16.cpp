@@ -8,8 +8,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // Calls visit(codePoint) for each code point, unpaired surrogates as U+FFFD.
 template <typename Visit> void ForEachCodePoint(std::u16string_view text, Visit visit)
@@ -138,7 +136,7 @@ std::u16string FromUtf8(std::string_view bytes)
             valid = (next & 0xC0) == 0x80;
             cp = (cp << 6) | (next & 0x3F);
         }
-        valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF); // no surrogate in UTF-8
         if (valid) {
             AppendUtf16(out, cp);
             i += length;

@@ -6,6 +6,10 @@
 
 namespace vorda {
 
+// The two halves of a character beyond the first 65,536, as UTF-16 writes it.
+[[nodiscard]] constexpr bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+[[nodiscard]] constexpr bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 // UTF-8 form; an unpaired surrogate becomes U+FFFD.
 [[nodiscard]] std::string ToUtf8(std::u16string_view text);
 

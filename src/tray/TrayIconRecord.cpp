@@ -1,5 +1,7 @@
 #include "tray/TrayIconRecord.h"
 
+#include "text/Utf16.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,8 +15,6 @@ void PutUInt32(TrayRecordBytes& bytes, std::size_t offset, std::uint32_t value)
     }
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 } // namespace
 

@@ -31,6 +31,10 @@ inline std::u16string OracleQuote(std::u16string_view text)
     return quoted;
 }
 
+// The oracles' own surrogate checks, written apart from the core's.
+inline bool OracleIsHigh(unsigned long c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool OracleIsLow(unsigned long c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 // UTF-8, each unpaired surrogate as U+FFFD (EF BF BD).
 inline std::string OracleUtf8(std::u16string_view text)
 {
@@ -38,9 +42,9 @@ inline std::string OracleUtf8(std::u16string_view text)
     auto put = [&](unsigned value) { out += static_cast<char>(value); };
     for (std::size_t i = 0; i < text.size(); ++i) {
         unsigned long cp = text[i];
-        const bool high = cp >= 0xD800 && cp <= 0xDBFF;
-        const bool low = cp >= 0xDC00 && cp <= 0xDFFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        const bool high = OracleIsHigh(cp);
+        const bool low = OracleIsLow(cp);
+        if (high && i + 1 < text.size() && OracleIsLow(text[i + 1])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
             ++i;
         } else if (high || low) {

@@ -11,6 +11,7 @@
 
 #include "FuzzSupport.h"
 #include "Oracles.h"
+#include "ExpectedPollTexts.h"
 #include "TestSupport.h"
 #include "app/FormDefinitions.h"
 #include "tray/TrayRecordFields.h"
@@ -25,34 +26,15 @@ namespace {
 
 using test::UInt32At;
 
-struct PollCaption {
-    MenuItem item;
-    std::u16string_view textPrefix;
-    std::u16string_view noTextCaption;
-};
+using test::kExpectedNoTextTip;
+using test::kExpectedPollCaptions;
+using test::kExpectedTextTipPrefix;
 
-constexpr std::array<PollCaption, 9> kPollCaptions{{
-    {MenuItem::mnuLookup, u"&Dictionary look up '", u"&Dictionary look up [No Text in clipboard]"},
-    {MenuItem::mnuThesaurus, u"&Thesaurus look up '", u"&Thesaurus look up [No Text in clipboard]"},
-    {MenuItem::mnuSearch, u"&Google search for '", u"&Search for [No Text in clipboard]"},
-    {MenuItem::mnuSpellCheck, u"S&pell Check '", u"S&pell Check  [No Text in clipboard]"},
-    {MenuItem::mnuAnagram, u"&Anagram look up '", u"&Anagram look up [No Text in clipboard]"},
-    {MenuItem::mnuEncyclopedia, u"&Encyclopedia look up '", u"&Encyclopedia look up [No Text in clipboard]"},
-    {MenuItem::mnuHomophone, u"&Homophone look up '", u"&Homophone look up [No Text in clipboard]"},
-    {MenuItem::mnuQuotes, u"&Quotes containing '", u"&Quotes containing [No Text in clipboard]"},
-    {MenuItem::mnuRyhme, u"&Ryhming with '", u"&Ryhming with [No Text in clipboard]"},
-}};
-
-constexpr std::u16string_view kTextTipPrefix = u"Vorda Dictionary. Look up '";
-constexpr std::u16string_view kNoTextTip = u"Vorda Dictionary - No text in clipboard";
 constexpr char16_t kTickSeparator = 0xFFFF;
 constexpr std::u16string_view kCannotRead = u"\uFFFE";
 
 // A code page whose characters take up to four bytes, so that the 64-byte field can overflow.
 std::string Utf8CodePage(std::u16string_view text) { return OracleUtf8(text); }
-
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // The tooltip field for a stored text: the 64-unit field (text, then spaces) converted character by
 // character, a pair as one; a character whose bytes would not fit is left out with all after it, the
@@ -63,7 +45,7 @@ std::string ExpectedTipField(test::FakePlatform& platform, std::u16string_view t
     field.resize(kTipBytes, u' ');
     std::string bytes;
     for (std::size_t i = 0; i < field.size();) {
-        const std::size_t units = IsHigh(field[i]) && i + 1 < field.size() && IsLow(field[i + 1]) ? 2 : 1;
+        const std::size_t units = OracleIsHigh(field[i]) && i + 1 < field.size() && OracleIsLow(field[i + 1]) ? 2 : 1;
         const std::string narrow = platform.ToAnsi(std::u16string_view(field).substr(i, units));
         if (bytes.size() + narrow.size() > kTipBytes - 1) {
             break;
@@ -87,11 +69,11 @@ void CheckMenu(const test::FakePlatform& platform, std::optional<std::u16string_
     const bool hasText = !text.empty();
     const std::u16string quoted = OracleQuote(text);
     for (const MenuItemDefinition& definition : kMenuDefinition) {
-        const auto* poll = std::find_if(kPollCaptions.begin(), kPollCaptions.end(),
-                                        [&](const PollCaption& entry) { return entry.item == definition.item; });
+        const auto* poll = std::find_if(kExpectedPollCaptions.begin(), kExpectedPollCaptions.end(),
+                                        [&](const test::ExpectedPollCaption& entry) { return entry.item == definition.item; });
         std::u16string caption(definition.caption);
         bool enabled = definition.enabled;
-        if (poll != kPollCaptions.end() && lastRead) {
+        if (poll != kExpectedPollCaptions.end() && lastRead) {
             caption = hasText ? std::u16string(poll->textPrefix) + quoted : std::u16string(poll->noTextCaption);
             enabled = hasText;
         }
@@ -133,7 +115,7 @@ void CheckRequest(test::FakePlatform& platform, std::u16string_view clipboard, s
     const std::string field(bytes.begin() + kTipOffset, bytes.end());
     FUZZ_CHECK(field.find('\0') != std::string::npos, "the tooltip field holds a NUL");
     const std::u16string visible =
-        hasText ? std::u16string(kTextTipPrefix) + OracleQuote(text) : std::u16string(kNoTextTip);
+        hasText ? std::u16string(kExpectedTextTipPrefix) + OracleQuote(text) : std::u16string(kExpectedNoTextTip);
     const std::string expected = ExpectedTipField(platform, visible + u'\0');
     FUZZ_CHECK(field == expected, "the tooltip field is the visible text, a NUL and spaces, whole characters only");
     if (oneBytePerCharacter) {

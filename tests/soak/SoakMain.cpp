@@ -6,6 +6,7 @@
 //
 //     vorda_soak [ticks] [seed]
 
+#include "ExpectedPollTexts.h"
 #include "Oracles.h"
 #include "ResidentMemory.h"
 #include "SoakClipboard.h"
@@ -48,8 +49,9 @@ void CheckTick(std::uint64_t tick, const test::FakePlatform& platform, const std
     const std::u16string_view text = fuzz::OracleTrim(*clipboard);
     const bool hasText = !text.empty();
     ++(hasText ? counts.text : counts.noText);
-    const std::u16string caption = hasText ? u"&Dictionary look up '" + fuzz::OracleQuote(text)
-                                           : std::u16string(u"&Dictionary look up [No Text in clipboard]");
+    const test::ExpectedPollCaption& lookup = test::kExpectedPollCaptions[0];
+    const std::u16string caption = hasText ? std::u16string(lookup.textPrefix) + fuzz::OracleQuote(text)
+                                           : std::u16string(lookup.noTextCaption);
     if (platform.captions.at(MenuItem::mnuLookup) != caption || platform.enabled.at(MenuItem::mnuRyhme) != hasText) {
         Fail(tick, "the menu does not show the clipboard's state");
     }

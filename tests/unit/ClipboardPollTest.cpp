@@ -1,3 +1,4 @@
+#include "ExpectedPollTexts.h"
 #include "TestSupport.h"
 #include "text/Utf16.h"
 
@@ -6,24 +7,7 @@
 namespace vorda::test {
 namespace {
 
-struct PollItem {
-    MenuItem item;
-    std::string textPrefix;
-    std::string noTextCaption;
-};
-
-// The poll's order and wording, which differ from the menu's own.
-const std::vector<PollItem> kPollItems{
-    {MenuItem::mnuLookup, "&Dictionary look up '", "&Dictionary look up [No Text in clipboard]"},
-    {MenuItem::mnuThesaurus, "&Thesaurus look up '", "&Thesaurus look up [No Text in clipboard]"},
-    {MenuItem::mnuSearch, "&Google search for '", "&Search for [No Text in clipboard]"},
-    {MenuItem::mnuSpellCheck, "S&pell Check '", "S&pell Check  [No Text in clipboard]"},
-    {MenuItem::mnuAnagram, "&Anagram look up '", "&Anagram look up [No Text in clipboard]"},
-    {MenuItem::mnuEncyclopedia, "&Encyclopedia look up '", "&Encyclopedia look up [No Text in clipboard]"},
-    {MenuItem::mnuHomophone, "&Homophone look up '", "&Homophone look up [No Text in clipboard]"},
-    {MenuItem::mnuQuotes, "&Quotes containing '", "&Quotes containing [No Text in clipboard]"},
-    {MenuItem::mnuRyhme, "&Ryhming with '", "&Ryhming with [No Text in clipboard]"},
-};
+const auto& kPollItems = kExpectedPollCaptions;
 
 class ClipboardPoll : public testing::Test {
 protected:
@@ -51,11 +35,11 @@ TEST_P(TextState, EveryItemAndTheTooltipQuoteTheText)
 {
     Tick(GetParam().clipboard);
     for (const auto& poll : kPollItems) {
-        EXPECT_EQ(Caption(poll.item), poll.textPrefix + GetParam().quoted) << NameOf(poll.item);
+        EXPECT_EQ(Caption(poll.item), ToUtf8(poll.textPrefix) + GetParam().quoted) << NameOf(poll.item);
         EXPECT_TRUE(fake.platform.enabled.at(poll.item)) << NameOf(poll.item);
     }
     ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
-    const std::string tooltip = "Vorda Dictionary. Look up '" + GetParam().quoted;
+    const std::string tooltip = ToUtf8(kExpectedTextTipPrefix) + GetParam().quoted;
     EXPECT_EQ(TipField(fake.platform.trayRequests[0].bytes), StoredTip(tooltip));
     EXPECT_EQ(UInt32At(fake.platform.trayRequests[0].bytes, 20), kTextIcon);
 }
@@ -75,11 +59,11 @@ TEST_F(ClipboardPoll, NoTextStateForEmptySpacesOnlyOrNonTextClipboard)
     for (const auto* clipboard : {u"", u"     "}) {
         Tick(clipboard);
         for (const auto& poll : kPollItems) {
-            EXPECT_EQ(Caption(poll.item), poll.noTextCaption);
+            EXPECT_EQ(Caption(poll.item), ToUtf8(poll.noTextCaption));
             EXPECT_FALSE(fake.platform.enabled.at(poll.item));
         }
         EXPECT_EQ(UInt32At(fake.platform.trayRequests.back().bytes, 20), kNoTextIcon);
-        EXPECT_EQ(VisibleTip(fake.platform.trayRequests.back().bytes), "Vorda Dictionary - No text in clipboard");
+        EXPECT_EQ(VisibleTip(fake.platform.trayRequests.back().bytes), ToUtf8(kExpectedNoTextTip));
     }
 }
 
@@ -88,7 +72,7 @@ TEST_F(ClipboardPoll, WritesCaptionsThenStatesThenIconThenOneModifyRequest)
     Tick(u"word");
     std::vector<std::string> expected{"ClipboardText"};
     for (const auto& poll : kPollItems) {
-        expected.push_back("SetMenuCaption " + NameOf(poll.item) + " " + poll.textPrefix + "word'");
+        expected.push_back("SetMenuCaption " + NameOf(poll.item) + " " + ToUtf8(poll.textPrefix) + "word'");
     }
     for (const auto& poll : kPollItems) {
         expected.push_back("SetMenuEnabled " + NameOf(poll.item) + " on");
@@ -101,7 +85,7 @@ TEST_F(ClipboardPoll, WritesCaptionsThenStatesThenIconThenOneModifyRequest)
     Tick(u"");
     expected = {"ClipboardText"};
     for (const auto& poll : kPollItems) {
-        expected.push_back("SetMenuCaption " + NameOf(poll.item) + " " + poll.noTextCaption);
+        expected.push_back("SetMenuCaption " + NameOf(poll.item) + " " + ToUtf8(poll.noTextCaption));
     }
     for (const auto& poll : kPollItems) {
         expected.push_back("SetMenuEnabled " + NameOf(poll.item) + " off");

@@ -1,5 +1,7 @@
 #include "platform/win32/NarrowText.h"
 
+#include "text/Utf16.h"
+
 #include <windows.h>
 
 #include <climits>
@@ -16,7 +18,7 @@ std::string AsciiOnly(std::wstring_view text)
         const wchar_t unit = text[i];
         narrow.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
         // A character beyond the 16 bits takes two units and is still one character.
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (IsHighSurrogate(static_cast<char16_t>(unit)) && i + 1 < text.size() && IsLowSurrogate(static_cast<char16_t>(text[i + 1]))) {
             ++i;
         }
     }
