@@ -1,9 +1,10 @@
 # shellcheck shell=bash disable=SC2034 # the QT_ variables are read by the test scripts
 # What the Linux program's end-to-end tests share, on top of tests/e2e/lib/desktop.sh: starting the
 # program on the private desktop with its own autostart folder, finding its popup, telling its two
-# icons apart, and the addresses it should open, computed from the look-up table in the sources.
+# icons apart, and the addresses it should open, from the look-up table the build writes out.
 #
-# ctest passes VORDA_PROGRAM (the built program), VORDA_SOURCE_DIR and VORDA_SCREENSHOT_DIR.
+# ctest passes VORDA_PROGRAM (the built program), VORDA_SOURCE_DIR, VORDA_SCREENSHOT_DIR and
+# VORDA_LOOKUP_ADDRESSES.
 
 set -uo pipefail
 
@@ -281,12 +282,13 @@ qt_wait_no_text_icon() { desk_poll 5 qt_icon_shows_no_text || fail "the tray doe
 
 # --- Addresses ---------------------------------------------------------------------------------
 
-# qt_base_address ITEM: the look-up address of a menu item before the text, from the table's row.
+# qt_base_address ITEM: the look-up address of a menu item before the text, from the table the build
+# writes out of the program's own (VORDA_LOOKUP_ADDRESSES).
 qt_base_address() {
-    local table="$VORDA_SOURCE_DIR/src/lookup/LookupService.h" row
-    row=$(tr -d '\n' <"$table" | grep -o "{MenuItem::$1, *u\"[^\"]*\", *u\"[^\"]*\"") ||
-        fail "no row for $1 in $table"
-    sed -E 's|.*u"([^"]*)", *u"([^"]*)"$|http://\1\2|' <<<"$row"
+    local address
+    address=$(awk -v item="$1" '$1 == item { print $2 }' "${VORDA_LOOKUP_ADDRESSES:?the look-up table}")
+    [[ -n "$address" ]] || fail "no row for $1 in $VORDA_LOOKUP_ADDRESSES"
+    printf '%s' "$address"
 }
 
 # qt_encode TEXT: spaces trimmed at both ends, then every byte of the UTF-8 form outside

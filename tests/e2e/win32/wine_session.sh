@@ -116,12 +116,12 @@ icon_shows_no_text_icon() { (($(desk_count_colour "$1" FF0000) > 10 && $(desk_co
 
 # --- Expected addresses -----------------------------------------------------------------------
 
-# The base address of a look-up item, from the core's own table of services.
+# The base address of a look-up item, from the table the build writes out of the program's own
+# (VORDA_LOOKUP_ADDRESSES).
 lookup_base() {
-    local item=$1 base
-    base=$(tr '\n' ' ' <"$SOURCE_DIR/src/lookup/LookupService.h" |
-        sed -E -n "s/.*\{MenuItem::$item, *u\"([^\"]*)\", *u\"([^\"]*)\".*/http:\/\/\1\2/p")
-    [[ -n "$base" ]] || fail "no row for $item in src/lookup/LookupService.h"
+    local base
+    base=$(awk -v item="$1" '$1 == item { print $2 }' "${VORDA_LOOKUP_ADDRESSES:?the look-up table}")
+    [[ -n "$base" ]] || fail "no row for $1 in $VORDA_LOOKUP_ADDRESSES"
     echo "$base"
 }
 
@@ -141,13 +141,8 @@ encode_text() {
     echo "$out"
 }
 
-# The maker's site, from the same header.
-home_site_address() {
-    local address
-    address=$(sed -n 's/.*kHomeSiteAddress = u"\([^"]*\)".*/\1/p' "$SOURCE_DIR/src/lookup/LookupService.h")
-    [[ -n "$address" ]] || fail "no kHomeSiteAddress in src/lookup/LookupService.h"
-    echo "$address"
-}
+# The maker's site, from the same table.
+home_site_address() { lookup_base home; }
 
 lookup_address() { echo "$(lookup_base "$1")$(encode_text "$2")"; }
 
