@@ -109,7 +109,7 @@ void CheckRequest(test::FakePlatform& platform, std::u16string_view clipboard, s
     FUZZ_CHECK(UInt32At(bytes, 4) == test::kWindowHandle && UInt32At(bytes, 8) == 1 && UInt32At(bytes, 12) == 7 &&
                    UInt32At(bytes, 16) == 512,
                "hWnd, uID, uFlags and uCallbackMessage keep their start-up values");
-    FUZZ_CHECK(UInt32At(bytes, 20) == (hasText ? test::kTextIcon : test::kNoTextIcon),
+    FUZZ_CHECK(ReadTrayRecord(bytes).hIcon == (hasText ? test::kTextIcon : test::kNoTextIcon),
                "the icon is the text icon exactly when there is text");
 
     const std::string field(bytes.begin() + kTipOffset, bytes.end());

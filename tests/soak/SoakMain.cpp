@@ -11,6 +11,7 @@
 #include "ResidentMemory.h"
 #include "SoakClipboard.h"
 #include "TestSupport.h"
+#include "tray/TrayRecordFields.h"
 
 #include <chrono>
 #include <cstdio>
@@ -56,7 +57,7 @@ void CheckTick(std::uint64_t tick, const test::FakePlatform& platform, const std
         Fail(tick, "the menu does not show the clipboard's state");
     }
     if (platform.trayRequestCount != requestsBefore + 1 || !platform.lastTrayRequest ||
-        test::UInt32At(platform.lastTrayRequest->bytes, 20) != (hasText ? test::kTextIcon : test::kNoTextIcon)) {
+        ReadTrayRecord(platform.lastTrayRequest->bytes).hIcon != (hasText ? test::kTextIcon : test::kNoTextIcon)) {
         Fail(tick, "the tick did not send one modify request with the right icon");
     }
 }

@@ -1,5 +1,6 @@
 #include "ExpectedPollTexts.h"
 #include "TestSupport.h"
+#include "tray/TrayRecordFields.h"
 #include "text/Utf16.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ TEST_P(TextState, EveryItemAndTheTooltipQuoteTheText)
     ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
     const std::string tooltip = ToUtf8(kExpectedTextTipPrefix) + GetParam().quoted;
     EXPECT_EQ(TipField(fake.platform.trayRequests[0].bytes), StoredTip(tooltip));
-    EXPECT_EQ(UInt32At(fake.platform.trayRequests[0].bytes, 20), kTextIcon);
+    EXPECT_EQ(ReadTrayRecord(fake.platform.trayRequests[0].bytes).hIcon, kTextIcon);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,7 +63,7 @@ TEST_F(ClipboardPoll, NoTextStateForEmptySpacesOnlyOrNonTextClipboard)
             EXPECT_EQ(Caption(poll.item), ToUtf8(poll.noTextCaption));
             EXPECT_FALSE(fake.platform.enabled.at(poll.item));
         }
-        EXPECT_EQ(UInt32At(fake.platform.trayRequests.back().bytes, 20), kNoTextIcon);
+        EXPECT_EQ(ReadTrayRecord(fake.platform.trayRequests.back().bytes).hIcon, kNoTextIcon);
         EXPECT_EQ(VisibleTip(fake.platform.trayRequests.back().bytes), ToUtf8(kExpectedNoTextTip));
     }
 }
@@ -134,7 +135,7 @@ TEST_F(ClipboardPoll, IconWindowIsLoadedOnceOnTheFirstNoTextTick)
 
     std::vector<IconHandle> icons;
     for (const auto& request : fake.platform.trayRequests) {
-        icons.push_back(UInt32At(request.bytes, 20));
+        icons.push_back(ReadTrayRecord(request.bytes).hIcon);
     }
     EXPECT_EQ(icons, (std::vector<IconHandle>{kTextIcon, kTextIcon, kNoTextIcon, kTextIcon, kNoTextIcon, kNoTextIcon}));
 }

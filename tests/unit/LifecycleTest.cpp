@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "tray/TrayRecordFields.h"
 
 #include <gtest/gtest.h>
 
@@ -200,7 +201,7 @@ TEST(Lifecycle, AnExceptionOfAnotherKindEndsOnlyTheEventItCameIn)
     fake.window.OnTimer(TimerId::tmrCheckClipboard);
     fake.window.OnTrayEvent(515);
     ASSERT_EQ(fake.platform.trayRequests.size(), 1U);
-    EXPECT_EQ(UInt32At(fake.platform.trayRequests.back().bytes, 20), kTextIcon);
+    EXPECT_EQ(ReadTrayRecord(fake.platform.trayRequests.back().bytes).hIcon, kTextIcon);
     EXPECT_EQ(fake.platform.OpenedAddresses().size(), 1U);
 }
 
