@@ -194,6 +194,22 @@ qt_menu_click() {
 # qt_item_tooltip_has TEXT: the item's tooltip holds TEXT.
 qt_item_tooltip_has() { [[ "$(qt_item_tooltip)" == *"$1"* ]]; }
 
+# qt_wl_copy_file FILE [WL-COPY OPTIONS...], qt_wl_copy TEXT [OPTIONS...]: a Wayland program
+# (wl-copy) takes the clipboard, in place of the owner before, and keeps it until the next copy.
+qt_wl_copy_file() {
+    local file=$1
+    shift
+    [[ -n "$QT_WAYLAND_OWNER" ]] && desk_kill_pid "$QT_WAYLAND_OWNER"
+    "${QT_AS_USER[@]}" wl-copy --foreground "$@" <"$file" >>"$DESK_DIR/wl-copy.log" 2>&1 &
+    QT_WAYLAND_OWNER=$!
+    desk_track_pid "$QT_WAYLAND_OWNER"
+}
+qt_wl_copy() {
+    local text=$1
+    shift
+    printf '%s' "$text" >"$QT_SHARED/copy.txt" && qt_wl_copy_file "$QT_SHARED/copy.txt" "$@"
+}
+
 # The folder the program runs from, as the program itself sees it (/proc/self/exe has no links).
 qt_program_folder() { dirname "$(readlink -f "$QT_RUN_PROGRAM")"; }
 

@@ -16,47 +16,33 @@ as_user=("${QT_AS_USER[@]}")
 
 qt_start_program "${as_user[@]}"
 
-# wayland_copy TEXT, wayland_copy_file FILE [TYPE]: a Wayland program owns the clipboard until the
-# next copy.
-WAYLAND_OWNER=""
-wayland_copy() { printf '%s' "$1" >"$shared/copy.txt" && wayland_copy_file "$shared/copy.txt"; }
-wayland_copy_file() {
-    [[ -n "$WAYLAND_OWNER" ]] && desk_kill_pid "$WAYLAND_OWNER"
-    local type=()
-    [[ -n "${2:-}" ]] && type=(--type "$2")
-    "${as_user[@]}" wl-copy --foreground "${type[@]}" <"$1" >>"$DESK_DIR/wl-copy.log" 2>&1 &
-    WAYLAND_OWNER=$!
-    desk_track_pid "$WAYLAND_OWNER"
-}
-
 step "a picture is no text"
 desk_convert -size 8x8 xc:red "$shared/picture.png"
-wayland_copy_file "$shared/picture.png" image/png
+qt_wl_copy_file "$shared/picture.png" --type image/png
 qt_wait_no_text_icon
 qt_double_click "$QT_ICON"
 qt_expect_nothing_opened "a double click on a picture"
 
 step "a text copied by a Wayland program is shown and looked up"
-wayland_copy "  tide pool "
+qt_wl_copy "  tide pool "
 qt_wait_text_icon
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup "  tide pool ")"
 
 step "spaces only are no text"
-wayland_copy "    "
+qt_wl_copy "    "
 qt_wait_no_text_icon
 
 step "a 3 MB text is seen, and the copy after it"
 head -c 3000000 /dev/zero | tr '\0' 'w' >"$shared/big.txt"
-wayland_copy_file "$shared/big.txt"
+qt_wl_copy_file "$shared/big.txt"
 desk_poll 10 qt_icon_shows_text || fail "the 3 MB text is not shown"
-wayland_copy "after"
+qt_wl_copy "after"
 desk_clear_browser_log
 sleep 1 # the same icon either way: the new selection is given its time to be noticed
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup after)"
 step "a password that its manager marks as secret is no text: not shown, never looked up"
-desk_kill_pid "$WAYLAND_OWNER"
 qt_wayland_owner "hunter2" secret
 qt_wait_no_text_icon
 desk_clear_browser_log

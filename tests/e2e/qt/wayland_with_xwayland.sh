@@ -30,15 +30,7 @@ qt_wait_item
 desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "the item's tooltip: $(qt_item_tooltip)"
 
 step "a Wayland program's copy is shown and looked up"
-WAYLAND_OWNER=""
-wayland_copy() {
-    [[ -n "$WAYLAND_OWNER" ]] && desk_kill_pid "$WAYLAND_OWNER"
-    "${as_user[@]}" wl-copy --foreground "${@:2}" <"$1" >>"$DESK_DIR/wl-copy.log" 2>&1 &
-    WAYLAND_OWNER=$!
-    desk_track_pid "$WAYLAND_OWNER"
-}
-printf '  kelp forest ' >"$QT_SHARED/copy.txt"
-wayland_copy "$QT_SHARED/copy.txt"
+qt_wl_copy "  kelp forest "
 desk_poll 5 qt_item_tooltip_has "Look up 'kelp forest'" || fail "the item's tooltip: $(qt_item_tooltip)"
 qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
 qt_expect_opened_once "$(qt_address mnuLookup "kelp forest")"
@@ -46,21 +38,19 @@ qt_expect_opened_once "$(qt_address mnuLookup "kelp forest")"
 step "a picture and spaces only are no text"
 desk_convert -size 8x8 xc:red "$QT_SHARED/picture.png"
 chmod 644 "$QT_SHARED/picture.png"
-wayland_copy "$QT_SHARED/picture.png" --type image/png
+qt_wl_copy_file "$QT_SHARED/picture.png" --type image/png
 desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "the item's tooltip: $(qt_item_tooltip)"
-printf 'reset' >"$QT_SHARED/copy.txt"
-wayland_copy "$QT_SHARED/copy.txt"
+qt_wl_copy "reset"
 desk_poll 5 qt_item_tooltip_has "Look up 'reset'" || fail "the item's tooltip: $(qt_item_tooltip)"
-printf '    ' >"$QT_SHARED/copy.txt"
-wayland_copy "$QT_SHARED/copy.txt"
+qt_wl_copy "    "
 desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "the item's tooltip: $(qt_item_tooltip)"
 desk_clear_browser_log
 qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
 qt_expect_nothing_opened "activate on spaces"
 
 step "an X program's copy on XWayland is seen too"
-desk_kill_pid "$WAYLAND_OWNER"
-WAYLAND_OWNER=""
+desk_kill_pid "$QT_WAYLAND_OWNER"
+QT_WAYLAND_OWNER=""
 # sway hands X programs' copies on only once an X window has had the focus, as one has where a user
 # copies in an X program.
 on_xwayland xlogo >>"$DESK_DIR/xlogo.log" 2>&1 &

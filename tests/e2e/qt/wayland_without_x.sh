@@ -24,27 +24,20 @@ desk_poll 5 qt_item_tooltip_has "Vorda Dictionary - No text in clipboard" || fai
 grep -q "platform plugin" "$DESK_DIR/program.log" && fail "Qt's Wayland platform did not start"
 
 step "a Wayland program's copy: the tooltip quotes it, activate looks it up"
-WAYLAND_OWNER=""
-wayland_copy() {
-    [[ -n "$WAYLAND_OWNER" ]] && desk_kill_pid "$WAYLAND_OWNER"
-    printf '%s' "$1" | "${as_user[@]}" wl-copy --foreground >>"$DESK_DIR/wl-copy.log" 2>&1 &
-    WAYLAND_OWNER=$!
-    desk_track_pid "$WAYLAND_OWNER"
-}
-wayland_copy "  rock pool "
+qt_wl_copy "  rock pool "
 desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'rock pool'" || fail "the item's tooltip: $(qt_item_tooltip)"
 qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
 qt_expect_opened_once "$(qt_address mnuLookup "rock pool")"
 
 step "spaces only are no text"
-wayland_copy "   "
+qt_wl_copy "   "
 desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "the item's tooltip: $(qt_item_tooltip)"
 desk_clear_browser_log
 qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
 qt_expect_nothing_opened "activate on spaces"
 
 step "the item's menu, drawn by the host: choosing an item looks the text up"
-wayland_copy "tide"
+qt_wl_copy "tide"
 desk_poll 5 qt_item_tooltip_has "Look up 'tide'" || fail "the item's tooltip: $(qt_item_tooltip)"
 menu=$(qt_item_menu) || fail "the item exports no menu"
 rhyme=$(qt_menu_item_id "$menu" "Ryhming with 'tide'") || fail "no item for rhymes in $(qt_menu_layout "$menu")"
