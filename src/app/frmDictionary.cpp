@@ -37,7 +37,7 @@ void frmDictionary::Form_Unload(std::int16_t& /*cancel: left as it is, so the un
 
 void frmDictionary::mnuExit_Click()
 {
-    if (platform_.MessageBox(kAutoStartQuestion, kYesNoQuestion, kDisplayName) == kAnswerNo) {
+    if (platform_.ShowMessageBox(kAutoStartQuestion, kYesNoQuestion, kDisplayName) == kAnswerNo) {
         DoNotRunAtStartUp();
     }
     SendTrayRequest(kTrayDelete);

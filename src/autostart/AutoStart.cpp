@@ -14,7 +14,7 @@ void frmDictionary::RunAtStartUp()
 {
     RegistryKey hKey = 0;
     SkippingFailedStep([&] {
-        platform_.RegOpenKeyEx(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
+        platform_.RegOpenKeyExA(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
     });
     std::optional<std::u16string> command;
     SkippingFailedStep([&] {
@@ -34,9 +34,9 @@ void frmDictionary::DoNotRunAtStartUp()
 {
     RegistryKey hKey = 0;
     SkippingFailedStep([&] {
-        platform_.RegOpenKeyEx(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
+        platform_.RegOpenKeyExA(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
     });
-    SkippingFailedStep([&] { platform_.RegDeleteValue(hKey, platform_.ToAnsi(kAutoStartValueName)); });
+    SkippingFailedStep([&] { platform_.RegDeleteValueA(hKey, platform_.ToAnsi(kAutoStartValueName)); });
     SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
 }
 

@@ -6,7 +6,7 @@ namespace vorda {
 
 void OpenInBrowser(Platform& platform, WindowHandle owner, std::u16string_view address)
 {
-    platform.ShellExecute(owner, "Open", platform.ToAnsi(address), "", "C:\\", kShowNormal);
+    platform.ShellExecuteA(owner, "Open", platform.ToAnsi(address), "", "C:\\", kShowNormal);
 }
 
 } // namespace vorda

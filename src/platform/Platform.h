@@ -164,23 +164,23 @@ public:
     // --- The browser ------------------------------------------------------------------------
     // Asks the shell to open `file` with `operation`; returns the shell's result (> 32 on success), which
     // the program ignores. Never throws.
-    virtual std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+    virtual std::intptr_t ShellExecuteA(WindowHandle owner, std::string_view operation, std::string_view file,
                                        std::string_view parameters, std::string_view directory,
                                        int showCommand) = 0;
 
     // --- The registry -----------------------------------------------------------------------
     // All four return the platform's code (0 on success) and never throw. A failed open leaves `key` as
     // it was (0); every operation on key 0 is refused without effect.
-    virtual std::int32_t RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+    virtual std::int32_t RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                                       std::uint32_t access, RegistryKey& key) = 0;
-    virtual std::int32_t RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+    virtual std::int32_t RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
                                        std::uint32_t type, std::span<const std::uint8_t> data) = 0;
-    virtual std::int32_t RegDeleteValue(RegistryKey key, std::string_view valueName) = 0;
+    virtual std::int32_t RegDeleteValueA(RegistryKey key, std::string_view valueName) = 0;
     virtual std::int32_t RegCloseKey(RegistryKey key) = 0;
 
     // --- Boxes ------------------------------------------------------------------------------
     // A modal message box; returns the button pressed (6 Yes, 7 No).
-    virtual int MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) = 0;
+    virtual int ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) = 0;
     // A modal one-line input box with OK and Cancel; returns the field's text, or "" on Cancel or close.
     virtual std::u16string InputBox(std::u16string_view prompt, std::u16string_view title,
                                     std::u16string_view initialText) = 0;

@@ -151,7 +151,7 @@ ClipboardContents FakePlatform::ClipboardText(ClipboardUse use)
     return std::make_shared<const std::u16string>(*clipboard);
 }
 
-std::intptr_t FakePlatform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+std::intptr_t FakePlatform::ShellExecuteA(WindowHandle owner, std::string_view operation, std::string_view file,
                                          std::string_view parameters, std::string_view directory, int showCommand)
 {
     if (recording) {
@@ -163,7 +163,7 @@ std::intptr_t FakePlatform::ShellExecute(WindowHandle owner, std::string_view op
     return 42;
 }
 
-std::int32_t FakePlatform::RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+std::int32_t FakePlatform::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                                         std::uint32_t access, RegistryKey& key)
 {
     if (recording) {
@@ -181,7 +181,7 @@ std::int32_t FakePlatform::RegOpenKeyEx(std::uint32_t root, std::string_view sub
     return 0;
 }
 
-std::int32_t FakePlatform::RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+std::int32_t FakePlatform::RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
                                          std::uint32_t type, std::span<const std::uint8_t> data)
 {
     if (recording) {
@@ -195,7 +195,7 @@ std::int32_t FakePlatform::RegSetValueEx(RegistryKey key, std::string_view value
     return 0;
 }
 
-std::int32_t FakePlatform::RegDeleteValue(RegistryKey key, std::string_view valueName)
+std::int32_t FakePlatform::RegDeleteValueA(RegistryKey key, std::string_view valueName)
 {
     if (recording) {
         log.push_back("RegDeleteValue " + std::to_string(key) + " " + std::string(valueName));
@@ -214,7 +214,7 @@ std::int32_t FakePlatform::RegCloseKey(RegistryKey key)
     return openKeys_.erase(key) == 1 ? 0 : kErrorInvalidHandle;
 }
 
-int FakePlatform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
+int FakePlatform::ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
 {
     if (recording) {
         log.push_back("MessageBox " + ToUtf8(title) + " | " + ToUtf8(prompt) + " | " + std::to_string(style));

@@ -16,7 +16,7 @@ protected:
     RegistryKey OpenRunKey()
     {
         RegistryKey key = 0;
-        fake.platform.RegOpenKeyEx(kLocalMachineKey, ToUtf8(kRunKey), 0, kSetValueAccess, key);
+        fake.platform.RegOpenKeyExA(kLocalMachineKey, ToUtf8(kRunKey), 0, kSetValueAccess, key);
         fake.platform.log.clear();
         return key;
     }
@@ -59,7 +59,7 @@ TEST_P(DwordValue, IsFourBytesLeastSignificantFirst)
 {
     WindowOverFake fake;
     RegistryKey key = 0;
-    fake.platform.RegOpenKeyEx(kLocalMachineKey, ToUtf8(kRunKey), 0, kSetValueAccess, key);
+    fake.platform.RegOpenKeyExA(kLocalMachineKey, ToUtf8(kRunKey), 0, kSetValueAccess, key);
     EXPECT_EQ(fake.window.SetValueEx(key, u"D", kRegistryNumber, GetParam().value), 0);
     EXPECT_EQ(fake.platform.runKey.at("D"), (StoredValue{4, GetParam().bytes}));
 }

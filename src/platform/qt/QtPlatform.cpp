@@ -355,7 +355,7 @@ ClipboardContents QtPlatform::ClipboardText(ClipboardUse use)
     return state_->clipboardWatcher->Text(use);
 }
 
-std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view /*operation*/, std::string_view file,
+std::intptr_t QtPlatform::ShellExecuteA(WindowHandle /*owner*/, std::string_view /*operation*/, std::string_view file,
                                        std::string_view /*parameters*/, std::string_view /*directory*/,
                                        int /*showCommand*/)
 {
@@ -366,19 +366,19 @@ std::intptr_t QtPlatform::ShellExecute(WindowHandle /*owner*/, std::string_view 
 
 // --- The registry ---------------------------------------------------------------------------------
 
-std::int32_t QtPlatform::RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t /*options*/,
+std::int32_t QtPlatform::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t /*options*/,
                                       std::uint32_t /*access*/, RegistryKey& key)
 {
     return state_->registry.Open(root, subKey, key);
 }
 
-std::int32_t QtPlatform::RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t /*reserved*/,
+std::int32_t QtPlatform::RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t /*reserved*/,
                                        std::uint32_t type, std::span<const std::uint8_t> data)
 {
     return state_->registry.SetValue(key, valueName, type, data);
 }
 
-std::int32_t QtPlatform::RegDeleteValue(RegistryKey key, std::string_view valueName)
+std::int32_t QtPlatform::RegDeleteValueA(RegistryKey key, std::string_view valueName)
 {
     return state_->registry.DeleteValue(key, valueName);
 }
@@ -387,9 +387,9 @@ std::int32_t QtPlatform::RegCloseKey(RegistryKey key) { return state_->registry.
 
 // --- Boxes ----------------------------------------------------------------------------------------
 
-int QtPlatform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
+int QtPlatform::ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
 {
-    return ShowMessageBox(ToQString(prompt), style, ToQString(title));
+    return qt::ShowMessageBox(ToQString(prompt), style, ToQString(title));
 }
 
 std::u16string QtPlatform::InputBox(std::u16string_view prompt, std::u16string_view title,

@@ -50,17 +50,17 @@ public:
 
     std::string ToAnsi(std::u16string_view text) override;
     ClipboardContents ClipboardText(ClipboardUse use) override;
-    std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+    std::intptr_t ShellExecuteA(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
 
-    std::int32_t RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+    std::int32_t RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                               std::uint32_t access, RegistryKey& key) override;
-    std::int32_t RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+    std::int32_t RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
                                std::uint32_t type, std::span<const std::uint8_t> data) override;
-    std::int32_t RegDeleteValue(RegistryKey key, std::string_view valueName) override;
+    std::int32_t RegDeleteValueA(RegistryKey key, std::string_view valueName) override;
     std::int32_t RegCloseKey(RegistryKey key) override;
 
-    int MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
+    int ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
     std::u16string InputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view initialText) override;
 

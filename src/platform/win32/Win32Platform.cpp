@@ -12,13 +12,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-// windows.h maps these names to their A or W forms; the backend calls the form it means by name.
-#undef MessageBox
-#undef ShellExecute
-#undef RegOpenKeyEx
-#undef RegSetValueEx
-#undef RegDeleteValue
-
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -410,48 +403,48 @@ ClipboardContents Win32Platform::ClipboardText(ClipboardUse use)
     return state_->clipboard->Text(use);
 }
 
-std::intptr_t Win32Platform::ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+std::intptr_t Win32Platform::ShellExecuteA(WindowHandle owner, std::string_view operation, std::string_view file,
                                           std::string_view parameters, std::string_view directory, int showCommand)
 {
     if (OverrunsWineShell(operation, file)) {
         return SE_ERR_OOM; // what the shell reports when it has no room for a command
     }
     const HINSTANCE result =
-        ShellExecuteA(HandleOf<HWND>(owner), Narrow(operation).c_str(),
+        ::ShellExecuteA(HandleOf<HWND>(owner), Narrow(operation).c_str(),
                       Narrow(file).c_str(), Narrow(parameters).c_str(), Narrow(directory).c_str(), showCommand);
     return reinterpret_cast<std::intptr_t>(result);
 }
 
 // --- The registry -----------------------------------------------------------------------------
 
-std::int32_t Win32Platform::RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+std::int32_t Win32Platform::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                                          std::uint32_t access, RegistryKey& key)
 {
     HKEY opened = nullptr;
-    const LONG result = RegOpenKeyExA(KeyOf(root), Narrow(subKey).c_str(), options, access, &opened);
+    const LONG result = ::RegOpenKeyExA(KeyOf(root), Narrow(subKey).c_str(), options, access, &opened);
     if (result == ERROR_SUCCESS) {
         key = HandleValue(opened);
     }
     return result;
 }
 
-std::int32_t Win32Platform::RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+std::int32_t Win32Platform::RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
                                           std::uint32_t type, std::span<const std::uint8_t> data)
 {
-    return RegSetValueExA(KeyOf(key), Narrow(valueName).c_str(), reserved, type, data.data(),
+    return ::RegSetValueExA(KeyOf(key), Narrow(valueName).c_str(), reserved, type, data.data(),
                           static_cast<DWORD>(data.size()));
 }
 
-std::int32_t Win32Platform::RegDeleteValue(RegistryKey key, std::string_view valueName)
+std::int32_t Win32Platform::RegDeleteValueA(RegistryKey key, std::string_view valueName)
 {
-    return RegDeleteValueA(KeyOf(key), Narrow(valueName).c_str());
+    return ::RegDeleteValueA(KeyOf(key), Narrow(valueName).c_str());
 }
 
 std::int32_t Win32Platform::RegCloseKey(RegistryKey key) { return ::RegCloseKey(KeyOf(key)); }
 
 // --- Boxes ------------------------------------------------------------------------------------
 
-int Win32Platform::MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
+int Win32Platform::ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)
 {
     return MessageBoxW(state_->window, Wide(prompt).c_str(), Wide(title).c_str(), style);
 }

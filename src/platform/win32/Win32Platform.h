@@ -6,10 +6,10 @@
 // callback (WM_MOUSEMOVE) turned into twips, TaskbarCreated, WM_CLOSE and WM_ENDSESSION as the
 // window's unload, TrackPopupMenu, the clipboard's CF_UNICODETEXT as last read off the window's thread
 // (ClipboardWatcher), ShellExecuteA (under Wine, an
-// address too long for its shell is refused), the four registry calls, MessageBox, an input box
+// address too long for its shell is refused), the four registry calls, a message box, an input box
 // (InputDialog), the ANSI code page and the program's folder.
 // Leaves out: everything the program decides; this file only carries out one call at a time.
-// windows.h stays out of this header: it renames MessageBox, ShellExecute and the Reg* calls.
+// windows.h stays out of this header, as every platform header stays out of the core's.
 
 #include "platform/Platform.h"
 
@@ -37,17 +37,17 @@ public:
     bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) override;
     std::string ToAnsi(std::u16string_view text) override;
     ClipboardContents ClipboardText(ClipboardUse use) override;
-    std::intptr_t ShellExecute(WindowHandle owner, std::string_view operation, std::string_view file,
+    std::intptr_t ShellExecuteA(WindowHandle owner, std::string_view operation, std::string_view file,
                                std::string_view parameters, std::string_view directory, int showCommand) override;
 
-    std::int32_t RegOpenKeyEx(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+    std::int32_t RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                               std::uint32_t access, RegistryKey& key) override;
-    std::int32_t RegSetValueEx(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
+    std::int32_t RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t reserved,
                                std::uint32_t type, std::span<const std::uint8_t> data) override;
-    std::int32_t RegDeleteValue(RegistryKey key, std::string_view valueName) override;
+    std::int32_t RegDeleteValueA(RegistryKey key, std::string_view valueName) override;
     std::int32_t RegCloseKey(RegistryKey key) override;
 
-    int MessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
+    int ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
     std::u16string InputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view initialText) override;
 
