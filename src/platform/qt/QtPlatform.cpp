@@ -40,7 +40,6 @@ constexpr WindowHandle kMainWindow = 1;
 constexpr IconHandle kTextIcon = 1;
 constexpr IconHandle kNoTextIcon = 2;
 
-
 constexpr std::intptr_t kShellStarted = 42;      // anything above 32 means success
 constexpr std::intptr_t kShellFileNotFound = 2;
 
