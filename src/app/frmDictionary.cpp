@@ -6,7 +6,6 @@
 namespace vorda {
 namespace {
 
-
 constexpr std::u16string_view kAutoStartQuestion =
     u"Would you like the Vorda Dictionary to automatically load next time Windows boots?";
 

@@ -8,7 +8,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-
 // Calls visit(codePoint) for each code point, unpaired surrogates as U+FFFD.
 template <typename Visit> void ForEachCodePoint(std::u16string_view text, Visit visit)
 {

@@ -15,7 +15,6 @@ void PutUInt32(TrayRecordBytes& bytes, std::size_t offset, std::uint32_t value)
     }
 }
 
-
 } // namespace
 
 void TrayIconRecord::SetTip(std::u16string_view text)
