@@ -14,7 +14,7 @@
 # test adds its own processes with desk_track_pid and its own steps with desk_on_cleanup.
 # Waits are bounded polls; a function that times out says what it waited for and returns 1.
 
-DESK_SHELL_PID=""        # the test's own shell, the one that cleans up
+DESK_SHELL_PID=$BASHPID  # the test's own shell (the one that sources this), the one that cleans up
 DESK_DIR=""              # working folder: logs, screenshots, the browser stand-in
 DESK_BROWSER_LOG=""      # one line per address handed to the browser stand-in
 DESK_XVFB_PID=""
@@ -89,7 +89,6 @@ desk_start() {
     DESK_DIR=${1:-$(mktemp -d "${TMPDIR:-/tmp}/desktop.XXXXXX")}
     mkdir -p "$DESK_DIR"
     DESK_DIR=$(cd "$DESK_DIR" && pwd)
-    DESK_SHELL_PID=$BASHPID
     trap desk_cleanup EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM
