@@ -10,6 +10,7 @@
 #include <wayland-client.h>
 
 #include <cstdint>
+#include <string_view>
 
 namespace vorda::qt {
 
@@ -59,6 +60,33 @@ struct WlrDataControl {
     static void Destroy(Device* d) { zwlr_data_control_device_v1_destroy(d); }
     static void Destroy(Offer* o) { zwlr_data_control_offer_v1_destroy(o); }
     static void Destroy(Source* s) { zwlr_data_control_source_v1_destroy(s); }
+};
+
+// The globals a data-control client needs, by name; 0 where the compositor does not offer one.
+struct DataControlGlobals {
+    std::uint32_t seat = 0;
+    std::uint32_t ext = 0;
+    std::uint32_t wlr = 0;
+
+    // Notes the names as the registry announces them; the first roundtrip after this has them all.
+    void Listen(wl_registry* registry) { wl_registry_add_listener(registry, &kListener, this); }
+
+private:
+    static void Global(void* data, wl_registry* /*registry*/, std::uint32_t name, const char* interface,
+                       std::uint32_t /*version*/)
+    {
+        auto& globals = *static_cast<DataControlGlobals*>(data);
+        const std::string_view offered(interface);
+        if (offered == wl_seat_interface.name && globals.seat == 0) {
+            globals.seat = name;
+        } else if (offered == ExtDataControl::kManagerInterface->name) {
+            globals.ext = name;
+        } else if (offered == WlrDataControl::kManagerInterface->name) {
+            globals.wlr = name;
+        }
+    }
+    static void GlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
+    static constexpr wl_registry_listener kListener{Global, GlobalRemove};
 };
 
 } // namespace vorda::qt

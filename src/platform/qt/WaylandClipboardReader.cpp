@@ -44,10 +44,7 @@ struct Connection {
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     wl_seat* seat = nullptr;
-    // The globals' names, 0 where the compositor does not offer them.
-    std::uint32_t seatName = 0;
-    std::uint32_t extManagerName = 0;
-    std::uint32_t wlrManagerName = 0;
+    DataControlGlobals globals;
 
     Connection() = default;
     Connection(const Connection&) = delete;
@@ -70,23 +67,6 @@ struct Connection {
         return wl_registry_bind(registry, name, interface, 1);
     }
 };
-
-void Global(void* data, wl_registry* /*registry*/, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
-{
-    auto& c = *static_cast<Connection*>(data);
-    const std::string_view offered(interface);
-    if (offered == wl_seat_interface.name && c.seatName == 0) {
-        c.seatName = name;
-    } else if (offered == ExtDataControl::kManagerInterface->name) {
-        c.extManagerName = name;
-    } else if (offered == WlrDataControl::kManagerInterface->name) {
-        c.wlrManagerName = name;
-    }
-}
-
-void GlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
-
-constexpr wl_registry_listener kRegistryListener{Global, GlobalRemove};
 
 // What the owner writes into `reading` until it closes its end, each piece within the deadline.
 std::string ReadUntilClosed(const Descriptor& reading)
@@ -304,26 +284,26 @@ std::unique_ptr<WaylandClipboardReader> WaylandClipboardReader::Connect(std::str
         return nullptr;
     }
     c->registry = wl_display_get_registry(c->display);
-    wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
+    c->globals.Listen(c->registry);
     if (wl_display_roundtrip(c->display) < 0) {
         why = "the Wayland compositor does not answer";
         return nullptr;
     }
-    if (c->extManagerName == 0 && c->wlrManagerName == 0) {
+    if (c->globals.ext == 0 && c->globals.wlr == 0) {
         why = "the Wayland compositor lets no program without focus read the clipboard "
               "(it offers no data-control protocol)";
         return nullptr;
     }
-    if (c->seatName == 0) {
+    if (c->globals.seat == 0) {
         why = "the Wayland compositor has no seat";
         return nullptr;
     }
-    c->seat = static_cast<wl_seat*>(c->Bind(c->seatName, &wl_seat_interface));
-    if (c->extManagerName != 0) {
-        const std::uint32_t name = c->extManagerName;
+    c->seat = static_cast<wl_seat*>(c->Bind(c->globals.seat, &wl_seat_interface));
+    if (c->globals.ext != 0) {
+        const std::uint32_t name = c->globals.ext;
         return StartReader<ExtDataControl>(std::move(c), name, why);
     }
-    const std::uint32_t name = c->wlrManagerName;
+    const std::uint32_t name = c->globals.wlr;
     return StartReader<WlrDataControl>(std::move(c), name, why);
 }
 

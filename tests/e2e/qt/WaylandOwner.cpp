@@ -22,6 +22,7 @@
 
 namespace {
 
+using vorda::qt::DataControlGlobals;
 using vorda::qt::ExtDataControl;
 using vorda::qt::WlrDataControl;
 
@@ -33,27 +34,6 @@ struct Offered {
     std::vector<int> unanswered; // held open, so the reader sees no end
     bool cancelled = false;
 };
-
-struct Globals {
-    std::uint32_t seat = 0;
-    std::uint32_t ext = 0;
-    std::uint32_t wlr = 0;
-};
-
-void Global(void* data, wl_registry* /*registry*/, std::uint32_t name, const char* interface, std::uint32_t /*version*/)
-{
-    auto& globals = *static_cast<Globals*>(data);
-    const std::string_view offered(interface);
-    if (offered == wl_seat_interface.name && globals.seat == 0) {
-        globals.seat = name;
-    } else if (offered == ExtDataControl::kManagerInterface->name) {
-        globals.ext = name;
-    } else if (offered == WlrDataControl::kManagerInterface->name) {
-        globals.wlr = name;
-    }
-}
-void GlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*name*/) {}
-constexpr wl_registry_listener kRegistryListener{Global, GlobalRemove};
 
 template <typename Protocol> struct Owner {
     static void Send(void* data, typename Protocol::Source* /*source*/, const char* type, std::int32_t fd)
@@ -80,7 +60,7 @@ template <typename Protocol> struct Owner {
     }
     static constexpr typename Protocol::SourceListener kSourceListener{.send = Send, .cancelled = Cancelled};
 
-    static int Run(wl_display* display, wl_registry* registry, const Globals& globals, std::uint32_t managerName,
+    static int Run(wl_display* display, wl_registry* registry, const DataControlGlobals& globals, std::uint32_t managerName,
                    Offered& offered)
     {
         auto* seat = static_cast<wl_seat*>(wl_registry_bind(registry, globals.seat, &wl_seat_interface, 1));
@@ -143,8 +123,8 @@ int main(int argc, char* argv[])
         return 2;
     }
     wl_registry* registry = wl_display_get_registry(display);
-    Globals globals;
-    wl_registry_add_listener(registry, &kRegistryListener, &globals);
+    DataControlGlobals globals;
+    globals.Listen(registry);
     wl_display_roundtrip(display);
     if (globals.seat == 0 || (globals.ext == 0 && globals.wlr == 0)) {
         std::fprintf(stderr, "the compositor offers no seat or no data-control\n");
