@@ -205,11 +205,20 @@ desk_wait_icon() {
     local seconds=$1 count=${2:-1}
     if ! desk_poll "$seconds" desk_has_icons "$count"; then
         desk_fail "fewer than $count docked tray icon(s) after $seconds s (have $(desk_icon_count))"
+        desk_describe_windows
         return 1
     fi
     desk_tray_icons | tail -n1
 }
 desk_has_icons() { (($(desk_icon_count) >= $1)); }
+
+# What a failed wait for an icon leaves in the log: every window but the nameless 1x1 ones that each
+# X client keeps, and whether the tray host still runs.
+desk_describe_windows() {
+    desk_log "tray host pid ${DESK_TRAY_PID:-none}, $(desk_is_running "$DESK_TRAY_PID" && echo running || echo not running)"
+    xwininfo -root -tree 2>/dev/null | grep -E '^ *0x' | grep -v -E '\(has no name\): \([^)]*\) +1x1\+' |
+        sed 's/^/[desktop] /' >&2
+}
 
 # desk_wait_no_icon SECONDS: waits until the tray host holds no icon.
 desk_wait_no_icon() {
