@@ -210,6 +210,16 @@ qt_wl_copy() {
     printf '%s' "$text" >"$QT_SHARED/copy.txt" && qt_wl_copy_file "$QT_SHARED/copy.txt" "$@"
 }
 
+# qt_expect_no_text_on_spaces SPACES: a Wayland copy of spaces only gives the item's no-text tooltip,
+# and activating the item then opens nothing.
+qt_expect_no_text_on_spaces() {
+    qt_wl_copy "$1"
+    desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "the item's tooltip: $(qt_item_tooltip)"
+    desk_clear_browser_log
+    qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
+    qt_expect_nothing_opened "activate on spaces"
+}
+
 # The folder the program runs from, as the program itself sees it (/proc/self/exe has no links).
 qt_program_folder() { dirname "$(readlink -f "$QT_RUN_PROGRAM")"; }
 
