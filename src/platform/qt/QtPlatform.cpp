@@ -4,7 +4,7 @@
 #include "platform/qt/Boxes.h"
 #include "platform/qt/TerminationSignals.h"
 #include "platform/qt/ClipboardWatcher.h"
-#include "platform/qt/XEmbedTrayFilter.h"
+#include "platform/qt/TrayIcon.h"
 #include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
 #include "text/Utf16.h"
@@ -17,10 +17,10 @@
 #include <QImageReader>
 #include <QMenu>
 #include <QPixmap>
+#include <QPoint>
 #include <QProcess>
 #include <QScreen>
 #include <QSessionManager>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -78,11 +78,10 @@ struct QtPlatformState {
     std::array<std::u16string, kMenuItemCount> menuCaptions;
     std::array<std::optional<bool>, kMenuItemCount> menuEnabled;
     std::map<TimerId, std::unique_ptr<QTimer>> timers;
-    bool popupShown = false; // while the program's own popup waits for the user
+    std::optional<QPoint> popupAt; // where a tray host asked for the popup, instead of at the pointer
 
     std::map<IconHandle, QIcon> icons;
-    std::unique_ptr<QSystemTrayIcon> tray;
-    std::unique_ptr<XEmbedTrayFilter> xembedFilter;
+    std::unique_ptr<TrayIcon> tray;
     IconHandle trayIconShown = 0;
     std::optional<TrayRecordBytes> trayRecordShown; // as last taken by the tray
 
@@ -136,28 +135,19 @@ void QtPlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents& 
         s.timers[definition.id] = std::move(timer);
     }
 
-    s.tray = std::make_unique<QSystemTrayIcon>();
-    // Handled from the event loop, not inside the activation: the popup waits for the user, and a
-    // StatusNotifierItem host is owed its answer at once.
-    QObject::connect(s.tray.get(), &QSystemTrayIcon::activated, s.tray.get(),
-                     [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); },
-                     Qt::QueuedConnection);
-    s.xembedFilter = std::make_unique<XEmbedTrayFilter>(*s.tray, [&s] { s.events->OnTrayEvent(kTrayEventRightButtonUp); });
-    // A Wayland program cannot put a popup of its own at the pointer (it would open as a window where
-    // the compositor places windows), so the popup goes to the StatusNotifierItem host as the item's
-    // menu, which the host draws by the icon; the host says which item was chosen.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        s.tray->setContextMenu(s.popup.get());
-        QObject::connect(s.popup.get(), &QMenu::triggered, s.popup.get(), [&s](const QAction* action) {
-            if (s.popupShown) {
-                return; // chosen from the program's own popup, which answers for itself
+    s.tray = std::make_unique<TrayIcon>(*s.popup, TrayIcon::Events{
+        [&s](std::int32_t eventNumber) { s.events->OnTrayEvent(eventNumber); },
+        [&s](QPoint at) {
+            s.popupAt = at;
+            s.events->OnTrayEvent(kTrayEventRightButtonUp);
+            s.popupAt.reset();
+        },
+        [&s](int id) {
+            if (id > 0 && static_cast<std::size_t>(id) < kMenuItemCount) {
+                s.events->OnMenuItemChosen(static_cast<MenuItem>(id));
             }
-            // After the host's call has been answered: the item may open a box that waits for the user.
-            QTimer::singleShot(0, s.popup.get(), [&s, item = static_cast<MenuItem>(action->data().toInt())] {
-                s.events->OnMenuItemChosen(item);
-            });
-        });
-    }
+        },
+    });
 
     // The window is closed from outside at the end of the session and on a termination signal.
     auto* application = qApp;
@@ -264,9 +254,7 @@ std::optional<MenuItem> QtPlatform::ShowPopupMenu()
     if (popup == nullptr || popup->isVisible()) {
         throw PlatformError("the popup cannot be shown");
     }
-    state_->popupShown = true;
-    const QAction* chosen = popup->exec(QCursor::pos());
-    state_->popupShown = false;
+    const QAction* chosen = popup->exec(state_->popupAt.value_or(QCursor::pos()));
     if (chosen == nullptr) {
         return std::nullopt;
     }
@@ -282,12 +270,12 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
         return false;
     }
     if (message == kTrayDelete) {
-        const bool wasShown = s.tray->isVisible();
-        s.tray->hide();
+        const bool wasShown = s.tray->IsShown();
+        s.tray->Hide();
         s.trayRecordShown.reset();
         return wasShown;
     }
-    if ((message != kTrayAdd && message != kTrayModify) || (message == kTrayModify && !s.tray->isVisible())) {
+    if ((message != kTrayAdd && message != kTrayModify) || (message == kTrayModify && !s.tray->IsShown())) {
         return false;
     }
     // The program sends the same record five times a second; an unchanged one changes nothing.
@@ -302,41 +290,18 @@ bool QtPlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& r
     }
     // The program sends the same record five times a second; an unchanged icon is not sent on again.
     if (handle != s.trayIconShown) {
-        s.tray->setIcon(icon->second);
+        s.tray->SetIcon(icon->second);
         s.trayIconShown = handle;
     }
-    if (const QString tip = ToQString(FromUtf8(fields.szTip)); tip != s.tray->toolTip()) {
-        s.tray->setToolTip(tip);
+    if (const QString tip = ToQString(FromUtf8(fields.szTip)); tip != s.tray->ToolTip()) {
+        s.tray->SetToolTip(tip);
     }
     s.trayRecordShown = record;
     if (message == kTrayAdd) {
-        s.tray->show();
-        return QSystemTrayIcon::isSystemTrayAvailable();
+        s.tray->Show();
+        return TrayIcon::TrayIsPresent();
     }
     return true;
-}
-
-void QtPlatform::OnTrayActivated(int reason)
-{
-    QtPlatformState& s = *state_;
-    switch (reason) {
-    case QSystemTrayIcon::DoubleClick: s.events->OnTrayEvent(kTrayEventDoubleClick); break;
-    case QSystemTrayIcon::Context:
-        // Qt's XEmbed icon says so on the right button's press; the popup waits for its release
-        // (XEmbedTrayFilter). A StatusNotifierItem host asks for the menu when it sees fit.
-        if (s.tray->geometry().isEmpty()) {
-            s.events->OnTrayEvent(kTrayEventRightButtonUp);
-        }
-        break;
-    case QSystemTrayIcon::Trigger:
-        // A StatusNotifierItem host has no double click, only "activate". Its icon is drawn by the host,
-        // so Qt knows no geometry for it; a docked XEmbed icon is our own window and has one.
-        if (s.tray->geometry().isEmpty()) {
-            s.events->OnTrayEvent(kTrayEventDoubleClick);
-        }
-        break;
-    default: break;
-    }
 }
 
 // --- Text, clipboard and browser ------------------------------------------------------------------

@@ -4,9 +4,11 @@
 // Implements:
 //   - the hidden main window as a plain object: its timers (QTimer), its popup (QMenu, "&" access keys,
 //     "-" separators) and a fixed window handle;
-//   - the tray icon (QSystemTrayIcon) from the record's icon handle and tooltip bytes; on an XEmbed host
-//     a double click is 515 and the context click 517, on a StatusNotifierItem host, which has no double
-//     click, "activate" stands for the double click;
+//   - the tray icon (TrayIcon) from the record's icon handle and tooltip bytes: a StatusNotifierItem
+//     with the popup exported as its menu wherever a watcher is, else an XEmbed icon on X; on an XEmbed
+//     tray a double click is 515 and the right button's release 517, on a StatusNotifierItem host,
+//     which has no double click, "activate" stands for the double click and its ContextMenu opens the
+//     popup at the point it names;
 //   - the clipboard's text as last read on a thread of its own over a private X connection
 //     (ClipboardWatcher), or through Qt where there is no X display;
 //   - the browser launch through xdg-open, started detached;
@@ -16,7 +18,7 @@
 // Leaves out:
 //   - mouse moves: the tray's events are handed over by number (WindowEvents::OnTrayEvent);
 //   - the shell's verb, parameters, folder and show command, which mean nothing to xdg-open;
-//   - telling the program that the tray host restarted: Qt docks the icon again by itself.
+//   - telling the program that the tray host restarted: the icon docks or registers again by itself.
 
 #include "platform/Platform.h"
 
@@ -74,7 +76,6 @@ public:
 private:
     // Loads the icon behind `handle` on first use, then keeps it for the whole run.
     IconHandle KeepIcon(IconHandle handle, const QString& path);
-    void OnTrayActivated(int reason);
     [[noreturn]] void UnloadFromOutside();
 
     std::unique_ptr<QtPlatformState> state_;

@@ -1,5 +1,6 @@
 // vorda-dictionary: the Linux desktop program, the same program as Dictionary.exe over Qt 6.
 
+#include "app/FormDefinitions.h"
 #include "app/frmDictionary.h"
 #include "platform/qt/QtPlatform.h"
 
@@ -16,6 +17,9 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing a box must not end the program
     QApplication::setApplicationName(QStringLiteral("vorda-dictionary"));
+    // The name the tray hosts and the notification show.
+    QApplication::setApplicationDisplayName(
+        QString::fromUtf16(vorda::kDisplayName.data(), static_cast<qsizetype>(vorda::kDisplayName.size())));
     QGuiApplication::setDesktopFileName(QStringLiteral("vorda-dictionary"));
 
     vorda::qt::QtPlatform platform;

@@ -1,0 +1,158 @@
+#include "platform/qt/StatusNotifierItem.h"
+
+#include "platform/qt/DBusMenuExporter.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusServiceWatcher>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+#include <QPixmap>
+#include <QTimer>
+#include <QtEndian>
+
+#include <utility>
+
+namespace vorda::qt {
+namespace {
+
+const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kItemPath = QStringLiteral("/StatusNotifierItem");
+const QString kMenuPath = QStringLiteral("/MenuBar");
+
+IconPixmapList PicturesOf(const QIcon& icon)
+{
+    IconPixmapList pictures;
+    for (const QSize size : icon.availableSizes()) {
+        const QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        QByteArray argb(static_cast<qsizetype>(image.width()) * image.height() * 4, Qt::Uninitialized);
+        auto* out = reinterpret_cast<quint32*>(argb.data());
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                *out++ = qToBigEndian(line[x]);
+            }
+        }
+        pictures << vorda::qt::IconPixmap{image.width(), image.height(), argb};
+    }
+    return pictures;
+}
+
+} // namespace
+
+bool StatusNotifierItem::WatcherIsPresent()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(kWatcherService).value();
+}
+
+StatusNotifierItem::StatusNotifierItem(const QMenu& menu, Events events)
+    : bus_(QDBusConnection::sessionBus()),
+      serviceName_(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid())),
+      events_(std::move(events))
+{
+    RegisterDBusTrayTypes();
+    // Handed on from the event loop: the host is owed its answer at once, and the item's handler may
+    // open a box that waits for the user.
+    menu_ = std::make_unique<DBusMenuExporter>(menu, [this](int id) {
+        QTimer::singleShot(0, this, [this, id] { events_.menuItemChosen(id); });
+    });
+    if (!bus_.isConnected()) {
+        return;
+    }
+    watcherWatch_ = std::make_unique<QDBusServiceWatcher>(kWatcherService, bus_,
+                                                          QDBusServiceWatcher::WatchForOwnerChange);
+    connect(watcherWatch_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                if (!newOwner.isEmpty()) {
+                    Register(); // a panel that started or restarted knows no items
+                }
+                if (onWatcherChange_) {
+                    onWatcherChange_(!newOwner.isEmpty());
+                }
+            });
+}
+
+StatusNotifierItem::~StatusNotifierItem() { Hide(); }
+
+QString StatusNotifierItem::Id() const { return QCoreApplication::applicationName(); }
+
+QString StatusNotifierItem::Title() const { return QGuiApplication::applicationDisplayName(); }
+
+ItemToolTip StatusNotifierItem::ToolTip() const { return {QString(), {}, toolTip_, QString()}; }
+
+void StatusNotifierItem::SetIcon(const QIcon& icon)
+{
+    pictures_ = PicturesOf(icon);
+    if (shown_) {
+        emit NewIcon();
+    }
+}
+
+void StatusNotifierItem::SetToolTip(const QString& text)
+{
+    toolTip_ = text;
+    if (shown_) {
+        emit NewToolTip();
+    }
+}
+
+void StatusNotifierItem::Show()
+{
+    if (shown_ || !bus_.isConnected()) {
+        return;
+    }
+    constexpr auto kExported = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
+                               QDBusConnection::ExportAllSignals;
+    if (!bus_.registerObject(kItemPath, this, kExported) || !bus_.registerObject(kMenuPath, menu_.get(), kExported) ||
+        !bus_.registerService(serviceName_)) {
+        bus_.unregisterObject(kItemPath);
+        bus_.unregisterObject(kMenuPath);
+        return;
+    }
+    shown_ = true;
+    Register();
+}
+
+void StatusNotifierItem::Hide()
+{
+    if (!shown_) {
+        return;
+    }
+    shown_ = false;
+    bus_.unregisterService(serviceName_);
+    bus_.unregisterObject(kItemPath);
+    bus_.unregisterObject(kMenuPath);
+}
+
+void StatusNotifierItem::Register()
+{
+    if (!shown_) {
+        return;
+    }
+    // Not waited for: a watcher that does not answer must not hold the program up.
+    QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
+                                                       kWatcherService, QStringLiteral("RegisterStatusNotifierItem"));
+    call << serviceName_;
+    call.setAutoStartService(false);
+    bus_.asyncCall(call);
+}
+
+void StatusNotifierItem::Activate(int /*x*/, int /*y*/)
+{
+    QTimer::singleShot(0, this, [this] { events_.activate(); });
+}
+
+void StatusNotifierItem::SecondaryActivate(int /*x*/, int /*y*/) {} // the middle button means nothing here
+
+void StatusNotifierItem::ContextMenu(int x, int y)
+{
+    QTimer::singleShot(0, this, [this, at = QPoint(x, y)] { events_.contextMenu(at); });
+}
+
+void StatusNotifierItem::Scroll(int /*delta*/, const QString& /*orientation*/) {}
+
+} // namespace vorda::qt
