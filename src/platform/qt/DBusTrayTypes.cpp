@@ -17,6 +17,11 @@ void RegisterDBusTrayTypes()
     qDBusRegisterMetaType<MenuItemRemovedPropertiesList>();
     qDBusRegisterMetaType<MenuEvent>();
     qDBusRegisterMetaType<MenuEventList>();
+    // The signatures of the exported slots, signals and properties name the lists by their aliases.
+    qRegisterMetaType<IconPixmapList>("vorda::qt::IconPixmapList");
+    qRegisterMetaType<MenuItemPropertiesList>("vorda::qt::MenuItemPropertiesList");
+    qRegisterMetaType<MenuItemRemovedPropertiesList>("vorda::qt::MenuItemRemovedPropertiesList");
+    qRegisterMetaType<MenuEventList>("vorda::qt::MenuEventList");
 }
 
 QDBusArgument& operator<<(QDBusArgument& argument, const IconPixmap& pixmap)

@@ -59,6 +59,25 @@ qt_start_desktop() {
     mkdir -p "$VORDA_SCREENSHOT_DIR"
 }
 
+# qt_start_bare_desktop: the private X server and browser stand-in without a tray host, for a test
+# that brings a desktop's own panel or shell; a home, configuration and autostart folder of its own.
+qt_start_bare_desktop() {
+    QT_FAILED=""
+    DESK_DIR=$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e.XXXXXX")
+    trap desk_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    desk_on_cleanup "[[ -n \"\${QT_FAILED:-}\" ]] || rm -rf '$DESK_DIR'"
+    desk_start_xvfb || fail "the private X server did not start"
+    desk_install_browser
+    QT_AUTOSTART="$DESK_DIR/xdg/autostart"
+    QT_ENTRY="$QT_AUTOSTART/VordaDictionary.desktop"
+    export XDG_CONFIG_DIRS="$DESK_DIR/xdg" XDG_RUNTIME_DIR="$DESK_DIR/runtime" HOME="$DESK_DIR/home"
+    export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
+    mkdir -p "$QT_AUTOSTART" "$HOME" "$XDG_RUNTIME_DIR" "$VORDA_SCREENSHOT_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+}
+
 # qt_start_program [COMMAND PREFIX...]: starts the program (through the prefix, e.g. setpriv) and
 # waits for its icon to dock.
 qt_start_program() {
@@ -132,15 +151,20 @@ qt_start_status_notifier_host() {
     for tool in dbus-daemon dbus-send; do
         command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing (Debian package dbus-daemon)"; exit 77; }
     done
+    qt_start_session_bus
+    "${QT_AS_USER[@]}" "$VORDA_SNI_WATCHER" >"$DESK_DIR/items" 2>"$DESK_DIR/watcher.log" &
+    desk_track_pid $!
+    desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the watcher did not take its name"
+}
+# qt_start_session_bus: a private session bus, as the compositor's user where there is one; exports
+# DBUS_SESSION_BUS_ADDRESS.
+qt_start_session_bus() {
     "${QT_AS_USER[@]}" dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/session-bus" \
         --print-address=1 >"$DESK_DIR/bus-address" 2>"$DESK_DIR/bus.log" &
     desk_track_pid $!
     desk_poll 10 test -s "$DESK_DIR/bus-address" || fail "the session bus did not start"
     DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$DESK_DIR/bus-address")
     export DBUS_SESSION_BUS_ADDRESS
-    "${QT_AS_USER[@]}" "$VORDA_SNI_WATCHER" >"$DESK_DIR/items" 2>"$DESK_DIR/watcher.log" &
-    desk_track_pid $!
-    desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the watcher did not take its name"
 }
 qt_bus_has_owner() {
     local answer
@@ -153,6 +177,19 @@ QT_ITEM=""
 qt_wait_item() {
     desk_poll 20 test -s "$DESK_DIR/items" || fail "no item registered with the watcher"
     QT_ITEM=$(head -n1 "$DESK_DIR/items")
+}
+# A real host's watcher: the items it holds, one bus name a line (a watcher may add the object path).
+qt_watcher_items() {
+    "${QT_AS_USER[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems 2>/dev/null | sed -n 's/^ *string "\([^"/]*\).*"$/\1/p'
+}
+qt_watcher_holds_program() { [[ "$(qt_watcher_items)" == *"org.kde.StatusNotifierItem-$QT_PID-"* ]]; }
+# qt_wait_watcher_item SECONDS: waits until the real host's watcher holds the program's item; sets
+# QT_ITEM to its bus name.
+qt_wait_watcher_item() {
+    desk_poll "$1" qt_watcher_holds_program || fail "the watcher holds no item of the program: $(qt_watcher_items)"
+    QT_ITEM=$(qt_watcher_items | grep -m1 "org.kde.StatusNotifierItem-$QT_PID-")
 }
 # qt_item_call METHOD ARGS...: a call to the item, as its host makes it.
 qt_item_call() {
