@@ -99,6 +99,17 @@ QT_COMPOSITOR_PID=""
 qt_start_compositor() {
     local name=$1
     shift
+    [[ -n "$QT_SHARED" ]] || qt_prepare_user_session
+    (cd "$QT_SHARED" && exec "${QT_AS_USER[@]}" "$@") >"$DESK_DIR/$name.log" 2>&1 &
+    QT_COMPOSITOR_PID=$!
+    desk_track_pid "$QT_COMPOSITOR_PID"
+    desk_poll 20 qt_wayland_is_up || fail "$name did not start: $(tail -n 5 "$DESK_DIR/$name.log")"
+    WAYLAND_DISPLAY=$(qt_wayland_socket)
+    export WAYLAND_DISPLAY
+}
+# qt_prepare_user_session: the folders of the compositor's user (home, runtime, the program's copy);
+# qt_start_compositor makes them where a test has not already.
+qt_prepare_user_session() {
     QT_SHARED=$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e-wayland.XXXXXX")
     desk_on_cleanup "rm -rf '$QT_SHARED'"
     chmod 755 "$QT_SHARED"
@@ -106,6 +117,7 @@ qt_start_compositor() {
     install -m 755 "$VORDA_PROGRAM" "$QT_SHARED/bin/vorda-dictionary"
     QT_RUN_PROGRAM="$QT_SHARED/bin/vorda-dictionary"
     export HOME="$QT_SHARED/home" XDG_RUNTIME_DIR="$QT_SHARED/runtime"
+    export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
     chmod 700 "$QT_SHARED/runtime"
     if ((EUID == 0)); then
         chown nobody:nogroup "$QT_SHARED/home" "$QT_SHARED/runtime"
@@ -113,12 +125,6 @@ qt_start_compositor() {
         chmod 711 "$DESK_DIR" && chmod 755 "$DESK_DIR/bin" && chmod 666 "$DESK_BROWSER_LOG"
         QT_AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     fi
-    (cd "$QT_SHARED" && exec "${QT_AS_USER[@]}" "$@") >"$DESK_DIR/$name.log" 2>&1 &
-    QT_COMPOSITOR_PID=$!
-    desk_track_pid "$QT_COMPOSITOR_PID"
-    desk_poll 10 qt_wayland_is_up || fail "$name did not start: $(tail -n 5 "$DESK_DIR/$name.log")"
-    WAYLAND_DISPLAY=$(qt_wayland_socket)
-    export WAYLAND_DISPLAY
 }
 qt_wayland_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'wayland-*' -type s -printf '%f\n' | head -n 1; }
 qt_sway_socket() { find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'sway-ipc.*.sock' -type s | head -n 1; }

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# GNOME Shell 43, headless on Wayland with XWayland, as an unprivileged user, the program given
+# GNOME's X display and Wayland display as a session gives them. GNOME has no tray of its own:
+# without the AppIndicator extension the program says so (on standard error and as a notification
+# that the shell receives) and keeps running; once the extension is enabled its item registers. Then
+# copies from a Wayland and an X program change the item's icon and tooltip, the host's Activate
+# looks up, and the exported menu, as the extension asks for it, chooses the thesaurus and Exit.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
+source "$(dirname "$0")/lib.sh"
+command -v gnome-shell >/dev/null || fail "gnome-shell is missing (Debian package gnome-shell)"
+extension=ubuntu-appindicators@ubuntu.com
+[[ -d /usr/share/gnome-shell/extensions/$extension ]] ||
+    fail "the AppIndicator extension is missing (Debian package gnome-shell-extension-appindicator)"
+qt_start_bare_desktop
+qt_prepare_user_session
+as_user=("${QT_AS_USER[@]}")
+
+step "a private system bus (GNOME Shell asks it for logind), a session bus, the extension off"
+"${as_user[@]}" dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/system-bus" \
+    >"$DESK_DIR/system-bus.log" 2>&1 &
+desk_track_pid $!
+desk_poll 10 test -S "$XDG_RUNTIME_DIR/system-bus" || fail "the system bus did not start"
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/system-bus"
+qt_start_session_bus
+gsettings_set() { "${as_user[@]}" env GSETTINGS_BACKEND=dconf gsettings set org.gnome.shell "$@"; }
+gsettings_set disable-user-extensions false || fail "gsettings cannot write the shell's settings"
+gsettings_set enabled-extensions "[]"
+
+step "gnome-shell --headless --wayland"
+unset DISPLAY
+qt_start_compositor gnome-shell env XDG_SESSION_TYPE=wayland gnome-shell --headless --wayland \
+    --virtual-monitor 1280x800
+x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$DESK_DIR/gnome-shell.log" | head -n 1; }
+x_display_known() { [[ -n "$(x_display)" ]]; }
+desk_poll 20 x_display_known || fail "GNOME Shell started no XWayland: $(tail -n 5 "$DESK_DIR/gnome-shell.log")"
+DISPLAY=$(x_display)
+XAUTHORITY=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n 1)
+export DISPLAY XAUTHORITY
+desk_poll 20 grep -q "GNOME Shell started" "$DESK_DIR/gnome-shell.log" || fail "GNOME Shell did not finish starting"
+
+step "the program without the extension: it runs, says that it has no tray, and the shell gets a notification"
+"${as_user[@]}" dbus-monitor --session "interface='org.freedesktop.Notifications',member='Notify'" \
+    >"$DESK_DIR/notifications.log" 2>&1 &
+desk_track_pid $!
+sleep 0.5
+"${as_user[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+QT_PID=$!
+desk_track_pid "$QT_PID"
+desk_poll 10 grep -q "no tray to show its icon in" "$DESK_DIR/program.log" || fail "nothing said of the missing tray"
+desk_poll 5 grep -q "AppIndicator extension" "$DESK_DIR/notifications.log" || fail "no notification reached the shell"
+desk_is_running "$QT_PID" || fail "the program ended without a tray"
+qt_bus_has_owner org.kde.StatusNotifierWatcher && fail "a watcher is there without the extension"
+
+step "the extension enabled later: the item registers with its watcher"
+gsettings_set enabled-extensions "['$extension']"
+desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the extension's watcher did not come"
+qt_wait_watcher_item 20
+said=$(grep -c "no tray to show its icon in" "$DESK_DIR/program.log")
+((said == 1)) || fail "the missing tray was said $said times"
+
+step "an X program's copy and a Wayland program's copy change the icon and the tooltip"
+icon_share() { qt_item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:IconPixmap 2>/dev/null | md5sum; }
+no_text_icon=$(icon_share)
+"${as_user[@]}" env DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" sh -c 'printf "  tide pool" | xclip -selection clipboard -i' \
+    >/dev/null 2>&1 &
+desk_track_pid $!
+desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'tide pool'" || fail "an X copy did not reach the tooltip: $(qt_item_tooltip)"
+[[ "$(icon_share)" != "$no_text_icon" ]] || fail "the icon did not change for an X copy"
+# Headless, the seat has no keyboard until a remote desktop session gives it one; a Wayland program
+# needs one to take the clipboard.
+"${as_user[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/gnome_seat_devices.py" >"$DESK_DIR/seat.log" 2>&1 &
+desk_track_pid $!
+desk_poll 10 grep -q ready "$DESK_DIR/seat.log" || fail "no keyboard for the seat: $(cat "$DESK_DIR/seat.log")"
+install -m 755 "$VORDA_WINDOW_COPY" "$QT_SHARED/bin/window-copy"
+"${as_user[@]}" env -u DISPLAY QT_QPA_PLATFORM=wayland "$QT_SHARED/bin/window-copy" "rock pool" >"$DESK_DIR/window-copy.log" 2>&1 &
+desk_track_pid $!
+desk_poll 10 grep -q copied "$DESK_DIR/window-copy.log" || fail "the Wayland program did not copy: $(cat "$DESK_DIR/window-copy.log")"
+desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'rock pool'" || fail "a Wayland copy did not reach the tooltip: $(qt_item_tooltip)"
+
+step "Activate looks up"
+qt_item_call org.kde.StatusNotifierItem.Activate int32:640 int32:10 >/dev/null || fail "Activate failed"
+qt_expect_opened_once "$(qt_address mnuLookup "rock pool")"
+
+step "the exported menu, as the extension reads it: the thesaurus item looks up"
+desk_clear_browser_log
+menu=$(qt_item_menu) || fail "the item exports no menu"
+qt_menu_call() { "${as_user[@]}" dbus-send --session --print-reply --dest="$QT_ITEM" "$menu" "$@"; }
+qt_menu_call com.canonical.dbusmenu.AboutToShow int32:0 >/dev/null || fail "AboutToShow failed"
+thesaurus=$(qt_menu_item_id "$menu" "Thesaurus look up 'rock pool'") || fail "no thesaurus item in $(qt_menu_layout "$menu")"
+qt_menu_click "$menu" "$thesaurus" || fail "the click on the thesaurus item failed"
+qt_expect_opened_once "$(qt_address mnuThesaurus "rock pool")"
+
+step "Exit from the exported menu asks its question; Yes ends the program"
+exit_item=$(qt_menu_item_id "$menu" "Exit") || fail "no Exit in $(qt_menu_layout "$menu")"
+qt_menu_click "$menu" "$exit_item" || fail "the click on Exit failed"
+question() { xdotool search --name "^Vorda Dictionary\$" 2>/dev/null | head -n 1; }
+question_shown() { [[ -n "$(question)" ]]; }
+desk_poll 10 question_shown || fail "no exit question"
+xdotool windowactivate --sync "$(question)" key --delay 100 Return 2>/dev/null || true
+qt_wait_program_end 10
+desk_poll 5 eval '! qt_watcher_holds_program' || fail "the extension still holds the item after Exit"
+echo "PASS: on GNOME Shell the item registers once the extension is on, follows both clipboards, and its menu and Activate look up"
