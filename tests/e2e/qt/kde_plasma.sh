@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# KDE Plasma 5.27 headless: KWin on a virtual output with XWayland, kded5's StatusNotifierWatcher and
+# plasmashell as the host, as an unprivileged user. On both roads of a Plasma Wayland session (the
+# program on Wayland alone, and on XWayland, where Plasma sessions send every X program) the item
+# exports its menu, the host's Activate and a choice in the menu look up, and a host's ContextMenu
+# opens the program's own popup at the point it names, which Escape and a click elsewhere close.
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
+source "$(dirname "$0")/lib.sh"
+for tool in kwin_wayland kded5 plasmashell; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (Debian packages kwin-wayland, kded5, plasma-workspace, plasma-desktop)"
+done
+qt_start_bare_desktop
+qt_prepare_user_session
+qt_start_session_bus
+as_user=("${QT_AS_USER[@]}")
+
+step "KWin on a virtual output with XWayland"
+# The packaged binary asks for a file capability that an unprivileged container refuses; a copy has none.
+cp /usr/bin/kwin_wayland "$QT_SHARED/bin/kwin_wayland"
+# KWin hands the displays it made to the programs it starts; this one writes them down.
+printf '#!/bin/sh\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
+chmod 755 "$QT_SHARED/bin/session-env"
+x_display=$DISPLAY
+unset DISPLAY
+qt_start_compositor kwin env KWIN_COMPOSE=Q "$QT_SHARED/bin/kwin_wayland" --virtual --no-lockscreen \
+    --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
+desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
+kwin_display=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
+
+step "kded5's watcher and plasmashell, the host"
+"${as_user[@]}" env QT_QPA_PLATFORM=offscreen kded5 >"$DESK_DIR/kded.log" 2>&1 &
+desk_track_pid $!
+desk_poll 10 qt_bus_has_owner org.kde.kded5 || fail "kded5 did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
+"${as_user[@]}" dbus-send --session --print-reply --dest=org.kde.kded5 /kded org.kde.kded5.loadModule \
+    string:statusnotifierwatcher >/dev/null || fail "kded5 has no statusnotifierwatcher module"
+desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
+"${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
+desk_track_pid $!
+host_registered() {
+    [[ "$("${as_user[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
+}
+desk_poll 40 host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
+
+# check_item ROAD TEXT: the program's item on the watcher, with its menu; a Wayland copy of TEXT
+# reaches its tooltip; Activate and the menu's thesaurus item look TEXT up.
+check_item() {
+    local road=$1 text=$2 menu thesaurus
+    qt_wait_watcher_item 20
+    menu=$(qt_item_menu) || fail "$road: the item exports no menu"
+    qt_wl_copy "$text"
+    desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up '$text'" || fail "$road: the item's tooltip: $(qt_item_tooltip)"
+    desk_clear_browser_log
+    qt_item_call org.kde.StatusNotifierItem.Activate int32:1200 int32:790 >/dev/null || fail "$road: Activate failed"
+    qt_expect_opened_once "$(qt_address mnuLookup "$text")"
+    desk_clear_browser_log
+    thesaurus=$(qt_menu_item_id "$menu" "Thesaurus look up '$text'") || fail "$road: no thesaurus item in $(qt_menu_layout "$menu")"
+    qt_menu_click "$menu" "$thesaurus" || fail "$road: the click on the thesaurus item failed"
+    qt_expect_opened_once "$(qt_address mnuThesaurus "$text")"
+    QT_MENU=$menu
+}
+
+step "the Wayland road: the program on Wayland alone"
+"${as_user[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+QT_PID=$!
+desk_track_pid "$QT_PID"
+check_item Wayland "tide pool"
+# A Plasma session ends its programs with SIGTERM: the item leaves the bus.
+kill -TERM "$QT_PID"
+qt_wait_program_end 10
+
+step "the XWayland road: the program's windows on KWin's X display"
+export DISPLAY=$kwin_display
+# KWin's X server takes local clients of its own user only.
+xwininfo() { "${as_user[@]}" /usr/bin/xwininfo "$@"; }
+xdotool() { "${as_user[@]}" /usr/bin/xdotool "$@"; }
+"${as_user[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+QT_PID=$!
+desk_track_pid "$QT_PID"
+check_item XWayland "rock pool"
+
+step "a host's ContextMenu: the popup at the point it names, closed by Escape and by a click elsewhere"
+desk_clear_browser_log
+popup_at() {
+    local popup
+    popup=$(qt_popup_window)
+    [[ -n "$popup" ]] && desk_window_geometry "$popup"
+}
+qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:1100 int32:30 >/dev/null || fail "ContextMenu failed"
+desk_poll 5 qt_popup_is_open || fail "no popup on ContextMenu"
+read -r popup_x popup_y popup_width popup_height < <(popup_at)
+# At the point, moved in only as far as the screen's edge needs; never in the middle of the screen.
+((popup_x <= 1100 && popup_x + popup_width >= 1100 - 5 && popup_y <= 40)) ||
+    fail "the popup is at $popup_x,$popup_y (${popup_width}x$popup_height), not at 1100,30"
+xdotool key Escape
+qt_wait_popup_closed
+qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:1100 int32:30 >/dev/null || fail "ContextMenu failed"
+desk_poll 5 qt_popup_is_open || fail "no popup on the second ContextMenu"
+xdotool mousemove 200 600 click 1
+qt_wait_popup_closed
+qt_expect_nothing_opened "a popup closed without a choice"
+echo "PASS: on KDE Plasma both roads export the menu, Activate and the menu look up, ContextMenu opens the popup at its point"
