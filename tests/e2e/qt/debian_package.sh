@@ -27,7 +27,7 @@ step "install"
 desk_on_cleanup "dpkg -r vorda-dictionary >/dev/null 2>&1 || true"
 dpkg -i "$package" >"$DESK_DIR/dpkg.log" 2>&1 || fail "dpkg -i failed: $(tail -n 5 "$DESK_DIR/dpkg.log")"
 [[ -x /usr/bin/vorda-dictionary ]] || fail "no /usr/bin/vorda-dictionary"
-grep -qxF "Exec=/usr/bin/vorda-dictionary" /usr/share/applications/vorda-dictionary.desktop ||
+grep -qxF "Exec=/usr/bin/vorda-dictionary" /usr/share/applications/com.vorda.dictionary.desktop ||
     fail "the launcher does not start the installed program"
 
 step "the installed program"
@@ -43,7 +43,7 @@ desk_wait_no_icon 5 || fail "the icon stays after the program ended"
 
 step "remove"
 dpkg -r vorda-dictionary >>"$DESK_DIR/dpkg.log" 2>&1 || fail "dpkg -r failed: $(tail -n 5 "$DESK_DIR/dpkg.log")"
-for file in /usr/bin/vorda-dictionary /usr/share/applications/vorda-dictionary.desktop \
+for file in /usr/bin/vorda-dictionary /usr/share/applications/com.vorda.dictionary.desktop \
     /usr/share/icons/hicolor/32x32/apps/vorda-dictionary.png; do
     [[ ! -e "$file" ]] || fail "$file is left after removal"
 done
