@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing a box must not end the program
     QApplication::setApplicationName(QStringLiteral("vorda-dictionary"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vorda-dictionary"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.vorda.dictionary"));
 
     vorda::qt::QtPlatform platform;
     return vorda::RunDictionary(platform);
