@@ -1,26 +1,49 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those that are missing.
-#     bash scripts/install-deps.sh [--peers]
-# --peers adds the programs the benchmarks measure ours against.
+# Installs the Debian packages that are missing, of one of four sets:
+#     bash scripts/install-deps.sh             building and running the Linux program (scripts/run.sh)
+#     bash scripts/install-deps.sh --package   and making the two downloads (scripts/package.sh)
+#     bash scripts/install-deps.sh --test      and the tests: Wine, the compositors, shells and panels,
+#                                              the checks of the downloads (scripts/test.sh)
+#     bash scripts/install-deps.sh --peers     and the programs the benchmarks measure ours against
 set -euo pipefail
 
-packages=(
+# Building the Linux program (the icon script runs at build time) and running it: Qt's Wayland
+# platform, and xdg-open for the look-ups.
+run_packages=(
     cmake g++ make pkgconf python3
+    qt6-base-dev qt6-wayland libxcb1-dev libxcb-xfixes0-dev libwayland-dev libwayland-bin
+    xdg-utils
+    # Where there is no display: a private X server, a tray host, a word on the clipboard and a picture
+    xvfb xauth x11-utils trayer xclip xdotool imagemagick
+)
+# The .deb's dependencies are found by dpkg-shlibdeps; Dictionary.exe is cross-built.
+package_packages=(dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+test_packages=(
     clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev
-    g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    libxcb1-dev libxcb-xfixes0-dev libsm-dev libice-dev libwayland-dev libwayland-bin
-    dbus-daemon xdg-utils desktop-file-utils dpkg-dev
-    wine wine32:i386 wine64
-    xvfb xauth x11-utils x11-apps trayer xclip xdotool imagemagick icoutils
-    sway wl-clipboard weston xwayland qt6-wayland wtype
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    libsm-dev libice-dev
+    dbus-daemon desktop-file-utils
+    wine wine32:i386 wine64 icoutils
+    sway wl-clipboard weston xwayland wtype
+    gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
+    kactivitymanagerd kded5 xfce4-panel waybar libcap2-bin
+    # The downloads' checks: lintian, AppStream, the manual page, the SVG icon
+    lintian appstream man-db groff-base librsvg2-bin
 )
-if [[ "${1:-}" == --peers ]]; then
-    packages+=(goldendict copyq)
-fi
+peer_packages=(goldendict copyq)
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+packages=("${run_packages[@]}")
+case "${1:-}" in
+    "") ;;
+    --package) packages+=("${package_packages[@]}") ;;
+    --test) packages+=("${package_packages[@]}" "${test_packages[@]}") ;;
+    --peers) packages+=("${package_packages[@]}" "${test_packages[@]}" "${peer_packages[@]}") ;;
+    *) echo "usage: bash scripts/install-deps.sh [--package | --test | --peers]" >&2; exit 2 ;;
+esac
+
+# Only the 32-bit Wine needs the i386 architecture.
+if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     need_update=1
 fi

@@ -24,7 +24,11 @@ case "${1:-}" in
 esac
 
 bash scripts/install-deps.sh
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A first configure leaves the tests out (their packages come with scripts/test.sh); a folder that
+# scripts/test.sh configured keeps them.
+tests=()
+[[ -f build/native/CMakeCache.txt ]] || tests=(-DVORDA_BUILD_TESTS=OFF)
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}" >/dev/null
 cmake --build build/native -j "$(nproc)" --target vorda-dictionary
 program=$PWD/build/native/src/platform/qt/vorda-dictionary
 

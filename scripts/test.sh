@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests and a soak run under ASan and UBSan, a short
 # run of each fuzz target, the Windows program cross-built and driven under Wine, the Linux program
-# driven under Xvfb.
+# driven under Xvfb, and the two downloads made and checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 
 jobs=$(nproc)
 
@@ -46,6 +46,6 @@ else
 fi
 
 echo "== The Linux program, unit tests and end-to-end tests"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo "${native_options[@]}" >/dev/null
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_BUILD_TESTS=ON "${native_options[@]}" >/dev/null
 cmake --build build/native -j "$jobs"
 ctest --test-dir build/native --output-on-failure

@@ -5,10 +5,18 @@ The build uses the committed .ico files; run this only after changing a picture:
     python3 src/app/resources/draw_icons.py
 Each file holds a 32x32 and a 16x16 image, 4 bits per pixel over the standard Windows 16-colour
 palette, with a 1-bit AND mask: 6 + 2*16 + (40+64+512+128) + (40+64+128+64) = 1078 bytes.
+
+The launchers' icons are the text icon's pictures enlarged, pixel for pixel, so tray and launcher
+stay one design; the Linux build writes them with
+    python3 src/app/resources/draw_icons.py --launcher-icons FOLDER
+as vorda-dictionary-48.png (the 16x16 picture, 3 times), -64, -128 and -256.png (the 32x32 one, 2, 4
+and 8 times) and vorda-dictionary.svg (the 32x32 one, one square per pixel).
 """
 
 import pathlib
 import struct
+import sys
+import zlib
 
 # The standard Windows 16-colour palette, in its fixed order; one letter per colour in the art below.
 PALETTE = [
@@ -182,7 +190,74 @@ def icon_file(images):
     return out + b"".join(blobs)
 
 
+def rgba_of(letter):
+    if letter == TRANSPARENT:
+        return (0, 0, 0, 0)
+    return PALETTE[INDEX[letter]][1] + (255,)
+
+
+def png_file(art, size, scale):
+    """The picture as an RGBA PNG, each pixel a scale x scale square."""
+    raw = bytearray()
+    for row in rows_of(art, size):
+        line = b"".join(bytes(rgba_of(c)) * scale for c in row)
+        raw += (b"\0" + line) * scale  # filter type 0 before each row
+    side = size * scale
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    return (
+        b"\x89PNG\r\n\x1a\n"
+        + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0))
+        + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+        + chunk(b"IEND", b"")
+    )
+
+
+def svg_file(art, size):
+    """The picture as SVG: one rectangle per run of same-coloured pixels in a row."""
+    shapes = []
+    for y, row in enumerate(rows_of(art, size)):
+        x = 0
+        while x < size:
+            end = x
+            while end < size and row[end] == row[x]:
+                end += 1
+            if row[x] != TRANSPARENT:
+                r, g, b = PALETTE[INDEX[row[x]]][1]
+                shapes.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" fill="#{r:02x}{g:02x}{b:02x}"/>')
+            x = end
+    return (
+        f'<svg xmlns="http://www.w3.org/2000/svg" width="{size * 8}" height="{size * 8}" '
+        f'viewBox="0 0 {size} {size}" shape-rendering="crispEdges">\n'
+        + "\n".join(shapes)
+        + "\n</svg>\n"
+    )
+
+
+# (file name, picture, its size, how many times larger)
+LAUNCHER_PNGS = [
+    ("vorda-dictionary-48.png", OPEN_BOOK_16, 16, 3),
+    ("vorda-dictionary-64.png", OPEN_BOOK_32, 32, 2),
+    ("vorda-dictionary-128.png", OPEN_BOOK_32, 32, 4),
+    ("vorda-dictionary-256.png", OPEN_BOOK_32, 32, 8),
+]
+
+
+def write_launcher_icons(folder):
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, art, size, scale in LAUNCHER_PNGS:
+        (folder / name).write_bytes(png_file(art, size, scale))
+    (folder / "vorda-dictionary.svg").write_text(svg_file(OPEN_BOOK_32, 32), encoding="ascii")
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--launcher-icons":
+        write_launcher_icons(pathlib.Path(sys.argv[2]))
+        return
+    if len(sys.argv) != 1:
+        sys.exit(__doc__)
     here = pathlib.Path(__file__).resolve().parent
     for name, images in (
         ("text.ico", [(OPEN_BOOK_32, 32), (OPEN_BOOK_16, 16)]),

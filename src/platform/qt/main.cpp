@@ -20,7 +20,7 @@ int main(int argc, char* argv[])
     // The name the tray hosts and the notification show.
     QApplication::setApplicationDisplayName(
         QString::fromUtf16(vorda::kDisplayName.data(), static_cast<qsizetype>(vorda::kDisplayName.size())));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vorda-dictionary"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.vorda.dictionary"));
 
     vorda::qt::QtPlatform platform;
     return vorda::RunDictionary(platform);

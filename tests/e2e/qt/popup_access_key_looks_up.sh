@@ -14,6 +14,10 @@ step "right click, Escape"
 qt_open_popup
 qt_screenshot popup "$(qt_popup_window)"
 qt_screenshot popup-at-tray "1024x400+0+0"
+# The tray with the popup open, from the popup's left edge to the screen's right one: the picture of
+# the program in its AppStream metainfo (docs/screenshots/tray-with-popup.png is this one's copy).
+read -r popup_x _ _ popup_height < <(desk_window_geometry "$(qt_popup_window)") || fail "the popup is gone"
+qt_screenshot tray-with-popup "$((${DESK_SCREEN%%x*} - popup_x + 24))x$((popup_height + 32))+$((popup_x - 24))+0"
 desk_key Escape
 qt_wait_popup_closed
 qt_expect_nothing_opened "Escape in the popup"

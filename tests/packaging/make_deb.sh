@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Makes the .deb as the README says (cpack in the build folder) and unpacks it for the checks:
+#   make_deb.sh BUILD_DIR WORK_DIR   ->  WORK_DIR/<package>.deb, WORK_DIR/root/, WORK_DIR/control/
+set -euo pipefail
+build=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+if ! (cd "$build" && cpack -G DEB -B "$work/cpack") >"$work/cpack.log" 2>&1; then
+    tail -n 20 "$work/cpack.log" >&2
+    echo "FAIL: cpack could not make the .deb" >&2
+    exit 1
+fi
+debs=("$work"/cpack/*.deb)
+[[ ${#debs[@]} == 1 && -f "${debs[0]}" ]] || { echo "FAIL: cpack made '${debs[*]}', not one .deb" >&2; exit 1; }
+mv "${debs[0]}" "$work/"
+deb=$work/$(basename "${debs[0]}")
+dpkg-deb -x "$deb" "$work/root"
+dpkg-deb -e "$deb" "$work/control"
+echo "PASS: $(basename "$deb")"
