@@ -2,6 +2,7 @@
 
 #include "platform/ErrorRules.h"
 #include "app/FormDefinitions.h"
+#include "platform/PlatformNumbers.h"
 
 namespace vorda {
 namespace {
@@ -14,6 +15,12 @@ constexpr std::u16string_view kAutoStartQuestion =
 frmDictionary::frmDictionary(Platform& platform) : platform_(platform), iconForm_(platform)
 {
     platform_.CreateMainWindow(kFrmDictionary, *this);
+    // Elevated, the only way the machine-wide auto-start value can be written under UAC, the window
+    // would not hear that the notification area restarted, and the icon would not come back.
+    ContainingExceptions([&] {
+        platform_.ChangeWindowMessageFilterEx(platform_.MainWindowHandle(), kTrayRestartedMessage,
+                                              kMessageFilterAllow);
+    });
 }
 
 void frmDictionary::Form_Load()

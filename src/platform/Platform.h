@@ -139,6 +139,11 @@ public:
     // The screen's horizontal twips per pixel; throws PlatformError when it cannot be read.
     virtual float TwipsPerPixelX() = 0;
     virtual void SetTimerEnabled(TimerId timer, bool enabled) = 0;
+    // Lets the registered message of that name through the filter that keeps programs of lower rights
+    // from sending to a window of higher ones (an elevated program would otherwise never hear that the
+    // notification area restarted). True where it is let through or where there is no such filter.
+    virtual bool ChangeWindowMessageFilterEx(WindowHandle window, std::string_view messageName,
+                                             std::uint32_t action) = 0;
 
     // --- The popup menu ---------------------------------------------------------------------
     virtual void SetMenuCaption(MenuItem item, std::u16string_view caption) = 0;

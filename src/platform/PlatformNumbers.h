@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace vorda {
 
@@ -41,5 +42,10 @@ inline constexpr std::int32_t kRegistryNumber = 4;
 
 // How the shell shows what it opens.
 inline constexpr int kShowNormal = 1;
+
+// The notification area's word, to every top-level window, that it has restarted without the icons;
+// and the message filter's answer that lets a message through to a window of higher rights.
+inline constexpr std::string_view kTrayRestartedMessage = "TaskbarCreated";
+inline constexpr std::uint32_t kMessageFilterAllow = 1;
 
 } // namespace vorda

@@ -50,6 +50,16 @@ void FakePlatform::CreateMainWindow(const WindowDefinition& window, WindowEvents
     }
 }
 
+bool FakePlatform::ChangeWindowMessageFilterEx(WindowHandle window, std::string_view messageName,
+                                               std::uint32_t action)
+{
+    if (recording) {
+        log.push_back("ChangeWindowMessageFilterEx " + std::to_string(window) + " " + std::string(messageName) + " " +
+                      std::to_string(action));
+    }
+    return true;
+}
+
 WindowHandle FakePlatform::MainWindowHandle()
 {
     if (recording) {

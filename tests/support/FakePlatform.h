@@ -91,6 +91,7 @@ public:
     std::int16_t ScaleMode() override;
     float TwipsPerPixelX() override;
     void SetTimerEnabled(TimerId timer, bool on) override;
+    bool ChangeWindowMessageFilterEx(WindowHandle window, std::string_view messageName, std::uint32_t action) override;
     void SetMenuCaption(MenuItem item, std::u16string_view caption) override;
     void SetMenuEnabled(MenuItem item, bool on) override;
     std::optional<MenuItem> ShowPopupMenu() override;

@@ -22,6 +22,23 @@ TEST(Lifecycle, LoadFillsTheRecordAddsTheIconThenWritesTheAutoStartValue)
     EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
 }
 
+TEST(Lifecycle, TheWindowLetsTheTrayRestartNoticeThroughBeforeAnythingIsShown)
+{
+    FakePlatform platform;
+    const frmDictionary window{platform};
+    EXPECT_EQ(platform.log, (std::vector<std::string>{"CreateMainWindow System Tray Form", "MainWindowHandle",
+                                                      "ChangeWindowMessageFilterEx 66100 TaskbarCreated 1"}));
+}
+
+TEST(Lifecycle, AWindowHandleThatCannotBeReadLeavesTheFilterAsItIsAndTheWindowStands)
+{
+    FakePlatform platform;
+    platform.windowHandleFails = true;
+    const frmDictionary window{platform};
+    EXPECT_TRUE(platform.LogOf("ChangeWindowMessageFilterEx").empty());
+    EXPECT_EQ(platform.log.front(), "CreateMainWindow System Tray Form");
+}
+
 TEST(Lifecycle, RunDictionaryLoadsTheWindowThenRunsTheEventLoop)
 {
     FakePlatform platform;

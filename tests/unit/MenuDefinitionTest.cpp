@@ -75,7 +75,8 @@ TEST(MenuDefinition, WindowIsCreatedHiddenWithBothTimersRunning)
 {
     FakePlatform platform;
     const frmDictionary window(platform);
-    ASSERT_EQ(platform.log, std::vector<std::string>{"CreateMainWindow System Tray Form"});
+    ASSERT_EQ(platform.log.front(), "CreateMainWindow System Tray Form");
+    EXPECT_TRUE(platform.trayRequests.empty()); // nothing is shown before the window's Load
     EXPECT_TRUE(platform.timerEnabled.at(TimerId::tmrCheckClipboard));
     EXPECT_TRUE(platform.timerEnabled.at(TimerId::tmrSetHomePage));
     EXPECT_EQ(kTimerDefinition[0].periodMs, 200U);

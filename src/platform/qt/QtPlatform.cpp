@@ -222,6 +222,14 @@ void QtPlatform::SetTimerEnabled(TimerId timer, bool enabled)
     }
 }
 
+// A tray host that restarts finds the item by itself (StatusNotifierItem) or takes the icon back from
+// Qt (XEmbed); no message needs letting through.
+bool QtPlatform::ChangeWindowMessageFilterEx(WindowHandle /*window*/, std::string_view /*messageName*/,
+                                             std::uint32_t /*action*/)
+{
+    return true;
+}
+
 // --- The popup menu -------------------------------------------------------------------------------
 
 void QtPlatform::SetMenuCaption(MenuItem item, std::u16string_view caption)

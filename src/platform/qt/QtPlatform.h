@@ -43,6 +43,7 @@ public:
     std::int16_t ScaleMode() override;
     float TwipsPerPixelX() override;
     void SetTimerEnabled(TimerId timer, bool enabled) override;
+    bool ChangeWindowMessageFilterEx(WindowHandle window, std::string_view messageName, std::uint32_t action) override;
 
     void SetMenuCaption(MenuItem item, std::u16string_view caption) override;
     void SetMenuEnabled(MenuItem item, bool enabled) override;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace vorda::win32 {
@@ -330,6 +331,33 @@ void Win32Platform::SetTimerEnabled(TimerId timer, bool enabled)
     if (id != 0 && state_->window) {
         state_->SetTimer(id - kFirstTimerId, enabled);
     }
+}
+
+bool Win32Platform::ChangeWindowMessageFilterEx(WindowHandle window, std::string_view messageName,
+                                                std::uint32_t action)
+{
+    HWND target = state_->window;
+    if (target == nullptr || HandleValue(target) != window) {
+        return false;
+    }
+    const UINT message = RegisterWindowMessageA(std::string(messageName).c_str());
+    if (message == 0) {
+        return false;
+    }
+    // Looked up at run time: the filter for one window came with Windows 7, the process-wide one with
+    // Vista; before Vista there is no filter to pass.
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    using ForWindow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using ForProcess = BOOL(WINAPI*)(UINT, DWORD);
+    if (const auto forWindow = reinterpret_cast<ForWindow>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))) {
+        return forWindow(target, message, action, nullptr) != FALSE;
+    }
+    if (const auto forProcess = reinterpret_cast<ForProcess>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")))) {
+        return forProcess(message, action) != FALSE;
+    }
+    return true;
 }
 
 // --- The popup menu ---------------------------------------------------------------------------
