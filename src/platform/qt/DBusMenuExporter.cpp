@@ -49,6 +49,13 @@ QString DBusMenuExporter::HostLabel(const QString& caption)
     return label;
 }
 
+void DBusMenuExporter::Refuse(const QString& why)
+{
+    if (calledFromDBus()) {
+        sendErrorReply(QDBusError::InvalidArgs, why);
+    }
+}
+
 const QAction* DBusMenuExporter::ActionOf(int id) const
 {
     for (const QAction* action : menu_.actions()) {
@@ -85,7 +92,7 @@ uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QString
                                  MenuLayoutItem& layout)
 {
     if (parentId != kRootId && ActionOf(parentId) == nullptr) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu item %1").arg(parentId));
+        Refuse(QStringLiteral("no menu item %1").arg(parentId));
         return 0;
     }
     layout = {parentId, PropertiesOf(parentId, propertyNames), {}};
@@ -119,7 +126,7 @@ QDBusVariant DBusMenuExporter::GetProperty(int id, const QString& name)
 {
     const QVariantMap properties = PropertiesOf(id, {name});
     if (!properties.contains(name)) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("item %1 has no property %2").arg(id).arg(name));
+        Refuse(QStringLiteral("item %1 has no property %2").arg(id).arg(name));
         return {};
     }
     return QDBusVariant(properties.value(name));
@@ -140,7 +147,7 @@ bool DBusMenuExporter::Click(int id, const QString& eventId)
 void DBusMenuExporter::Event(int id, const QString& eventId, const QDBusVariant& /*data*/, uint /*timestamp*/)
 {
     if (!Click(id, eventId)) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu item %1").arg(id));
+        Refuse(QStringLiteral("no menu item %1").arg(id));
     }
 }
 

@@ -57,6 +57,7 @@ private:
     [[nodiscard]] const QAction* ActionOf(int id) const;
     [[nodiscard]] QVariantMap PropertiesOf(int id, const QStringList& names) const;
     bool Click(int id, const QString& eventId);
+    void Refuse(const QString& why); // the host's call gets an error instead of its answer
     void SendChanges();
 
     const QMenu& menu_;
