@@ -37,14 +37,15 @@ chmod 644 "$QT_SHARED/waybar.json"
 (cd "$QT_SHARED" && exec "${as_user[@]}" waybar -c "$QT_SHARED/waybar.json") >"$DESK_DIR/waybar.log" 2>&1 &
 desk_track_pid $!
 qt_wait_watcher_item 15
-# The tray sits at the bar's right end; the icon is the open book (text on the clipboard), its blue.
-icon_drawn() {
+# screen_share CROP FX MORE_THAN: a fresh screenshot's share of pixels in CROP for which FX holds.
+screen_share() {
     screen || return 1
     local share
-    share=$(desk_convert "$DESK_DIR/screen.png" -crop 40x30+1240+0 -fx '(b>0.5 && r<0.35 && g<0.35) ? 1 : 0' \
-        -format '%[fx:mean]' info: 2>/dev/null) || return 1
-    awk -v share="$share" 'BEGIN { exit !(share > 0.01) }'
+    share=$(desk_convert "$DESK_DIR/screen.png" -crop "$1" -fx "$2" -format '%[fx:mean]' info: 2>/dev/null) || return 1
+    awk -v share="$share" -v least="$3" 'BEGIN { exit !(share > least) }'
 }
+# The tray sits at the bar's right end; the icon is the open book (text on the clipboard), its blue.
+icon_drawn() { screen_share 40x30+1240+0 '(b>0.5 && r<0.35 && g<0.35) ? 1 : 0' 0.01; }
 desk_poll 10 icon_drawn || fail "waybar does not draw the program's icon"
 cp "$DESK_DIR/screen.png" "$VORDA_SCREENSHOT_DIR/waybar-tray.png"
 said=$(grep -c "no tray to show its icon in" "$DESK_DIR/program.log")
@@ -57,14 +58,8 @@ qt_expect_opened_once "$(qt_address mnuLookup tide)"
 step "a right click opens waybar's menu; a click on its thesaurus item looks up"
 desk_clear_browser_log
 click 1262 15 right
-menu_drawn() {
-    screen || return 1
-    # The menu's light background under the bar, left of the icon.
-    local share
-    share=$(desk_convert "$DESK_DIR/screen.png" -crop 200x300+1040+40 -fx '(r>0.9 && g>0.9 && b>0.9) ? 1 : 0' \
-        -format '%[fx:mean]' info: 2>/dev/null) || return 1
-    awk -v share="$share" 'BEGIN { exit !(share > 0.3) }'
-}
+# The menu's light background under the bar, left of the icon.
+menu_drawn() { screen_share 200x300+1040+40 '(r>0.9 && g>0.9 && b>0.9) ? 1 : 0' 0.3; }
 desk_poll 5 menu_drawn || fail "no menu drawn on a right click"
 cp "$DESK_DIR/screen.png" "$VORDA_SCREENSHOT_DIR/waybar-menu.png"
 # The third of the seventeen rows, each 25 pixels from the menu's top at 16 pixels.
