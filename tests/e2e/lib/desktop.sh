@@ -256,12 +256,21 @@ desk_release_clipboard() {
 }
 
 desk_clip_text() {
-    desk_release_clipboard
+    local before=$DESK_CLIP_PID
     printf '%s' "$1" >"$DESK_DIR/clip.txt"
     xclip -selection clipboard -quiet -i "$DESK_DIR/clip.txt" >/dev/null 2>&1 &
     DESK_CLIP_PID=$!
     desk_poll 10 desk_clipboard_holds_text "$DESK_DIR/clip.txt" ||
         desk_fail "the clipboard does not hold the text that was set"
+    desk_replaced_owner_ends "$before"
+}
+# Only once the new owner holds the clipboard, as in a real copy: the owner before going first would
+# leave the clipboard without an owner for a moment, which the program may see. xclip ends by itself
+# when another takes the clipboard.
+desk_replaced_owner_ends() {
+    [[ -n "$1" ]] || return 0
+    desk_poll 5 desk_is_gone "$1" || true
+    desk_kill_pid "$1"
 }
 desk_clipboard_holds_text() { xclip -selection clipboard -o 2>/dev/null | cmp -s - "$1"; }
 
@@ -269,10 +278,11 @@ desk_clipboard_holds_text() { xclip -selection clipboard -o 2>/dev/null | cmp -s
 desk_clip_image() {
     local png=${1:-$DESK_DIR/clip.png}
     [[ -f "$png" ]] || desk_convert -size 24x24 xc:orange "$png" || return 1
-    desk_release_clipboard
+    local before=$DESK_CLIP_PID
     xclip -selection clipboard -quiet -t image/png -i "$png" >/dev/null 2>&1 &
     DESK_CLIP_PID=$!
     desk_poll 10 desk_clipboard_offers image/png || desk_fail "the clipboard does not offer the picture"
+    desk_replaced_owner_ends "$before"
 }
 desk_clipboard_offers() { [[ $'\n'"$(xclip -selection clipboard -o -t TARGETS 2>/dev/null)"$'\n' == *$'\n'"$1"$'\n'* ]]; }
 
