@@ -55,6 +55,8 @@ step "the extension enabled later: the item registers with its watcher"
 gsettings_set enabled-extensions "['$extension']"
 desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the extension's watcher did not come"
 qt_wait_watcher_item 20
+sleep 2
+qt_xembed_icon_docked && fail "the extension's legacy tray also holds an XEmbed icon of the program"
 said=$(grep -c "no tray to show its icon in" "$DESK_DIR/program.log")
 ((said == 1)) || fail "the missing tray was said $said times"
 

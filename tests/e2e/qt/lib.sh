@@ -328,6 +328,15 @@ qt_open_popup() {
 }
 qt_wait_popup_closed() { desk_poll 5 qt_popup_is_closed || fail "the popup is still open"; }
 
+# The program's icon docked in some XEmbed tray, wherever the tray keeps it: a window of the program's
+# of icon size, mapped.
+qt_xembed_icon() {
+    xwininfo -root -tree 2>/dev/null | awk '/\("vorda-dictionary" "vorda-dictionary"\)/ {
+        if (match($0, /[0-9]+x[0-9]+\+/)) { split(substr($0, RSTART, RLENGTH), f, /[x+]/); if (f[1] <= 32 && f[2] <= 32 && f[1] > 4) print $1 } }' |
+        while read -r id; do desk_window_is_viewable "$id" && echo "$id"; done
+}
+qt_xembed_icon_docked() { [[ -n "$(qt_xembed_icon)" ]]; }
+
 # --- Boxes -------------------------------------------------------------------------------------
 
 # box=$(qt_wait_box) || fail ...: prints the id of the box titled "Vorda Dictionary".

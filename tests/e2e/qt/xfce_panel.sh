@@ -102,13 +102,8 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$DESK_DIR/no-session-bus"
 "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
 QT_PID=$!
 desk_track_pid "$QT_PID"
-xembed_icon() {
-    xwininfo -root -tree 2>/dev/null | awk '/\("vorda-dictionary" "vorda-dictionary"\)/ && /\+[0-9]+\+[0-9]+ +\+[0-9]+\+[0-9]+/ {
-        if (match($0, /[0-9]+x[0-9]+\+/)) { split(substr($0, RSTART, RLENGTH), f, /[x+]/); if (f[1] <= 32 && f[2] <= 32 && f[1] > 4) { print $1; exit } } }'
-}
-docked() { local id; id=$(xembed_icon) && [[ -n "$id" ]] && desk_window_is_viewable "$id"; }
-desk_poll 20 docked || fail "no XEmbed icon docked in the panel's tray"
-QT_ICON=$(xembed_icon)
+desk_poll 20 qt_xembed_icon_docked || fail "no XEmbed icon docked in the panel's tray"
+QT_ICON=$(qt_xembed_icon)
 DBUS_SESSION_BUS_ADDRESS=$panel_bus
 desk_poll 3 qt_watcher_holds_program && fail "the program registered an item without a session bus"
 desk_clear_browser_log
