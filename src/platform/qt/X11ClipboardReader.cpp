@@ -38,6 +38,12 @@ struct PropertyValue {
 // given up lands beside the next question's, never in it.
 constexpr std::size_t kPropertyCount = 4;
 
+// How long the pieces of a transfer given up are still taken off the window (and dropped unread).
+// Simple owners (xclip, xsel) serve one transfer at a time and would wait without end for a reader
+// that stopped taking pieces, unable to give the text to anyone else; 10 s lets one finish several
+// hundred megabytes, while an owner that sends without end is not followed for ever.
+constexpr std::chrono::seconds kDrainFor{10};
+
 } // namespace
 
 struct X11ClipboardReader::State {
@@ -51,6 +57,11 @@ struct X11ClipboardReader::State {
     std::array<xcb_atom_t, kX11TextForms.size()> textForms{}; // in kX11TextForms' order
     std::array<xcb_atom_t, kPropertyCount> properties{};      // where owners put what they send
     std::size_t nextProperty = 0;
+
+    // The window of a transfer given up, whose pieces are dropped until drainUntil.
+    xcb_window_t draining = XCB_NONE;
+    xcb_atom_t drainingProperty = XCB_NONE;
+    std::chrono::steady_clock::time_point drainUntil;
 
     // The question under way; every other answer is late and dropped.
     xcb_atom_t askedTarget = XCB_NONE;
@@ -96,19 +107,50 @@ void CreateRequestor(State& s)
 }
 
 // A transfer in pieces that is given up (cut, too slow, stopped) would go on into the same property:
-// the owner sends its next piece whenever the property is deleted. A new window ends it for good; the
-// owner waits on the old one until it gives up itself.
-void ReplaceRequestor(State& s)
+// the owner sends its next piece whenever the property is deleted. Its window is left to drain (its
+// pieces are deleted unread) and a new one asks the next questions.
+void RetireRequestor(State& s, xcb_atom_t property)
 {
-    xcb_destroy_window(s.connection, s.requestor);
+    if (s.draining != XCB_NONE) {
+        xcb_destroy_window(s.connection, s.draining);
+    }
+    s.draining = s.requestor;
+    s.drainingProperty = property;
+    // A piece read only in part is still there, and the owner waits for it to go.
+    xcb_delete_property(s.connection, s.draining, property);
+    s.drainUntil = std::chrono::steady_clock::now() + kDrainFor;
     CreateRequestor(s);
     xcb_flush(s.connection);
 }
 
-// Notes a new owner, and drops a late answer: an owner's answer to a question given up, whose
-// property is deleted so that the display does not keep its data. True for an event of neither kind.
+// Deletes a piece of a transfer given up, which the owner then follows with the next one, until the
+// drain's time is up: then the window goes, and the owner's transfer with it. True for such a piece.
+bool DrainedPiece(State& s, const xcb_generic_event_t& event)
+{
+    if (s.draining == XCB_NONE || EventType(event) != XCB_PROPERTY_NOTIFY) {
+        return false;
+    }
+    const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    if (change.window != s.draining) {
+        return false;
+    }
+    if (std::chrono::steady_clock::now() >= s.drainUntil) {
+        xcb_destroy_window(s.connection, s.draining);
+        s.draining = XCB_NONE;
+    } else if (change.atom == s.drainingProperty && change.state == XCB_PROPERTY_NEW_VALUE) {
+        xcb_delete_property(s.connection, s.draining, change.atom);
+    }
+    return true;
+}
+
+// Notes a new owner, drops a piece of a transfer given up, and drops a late answer: an owner's answer
+// to a question given up, whose property is deleted so that the display does not keep its data. True
+// for an event of none of these kinds.
 bool IsForTheQuestion(State& s, const xcb_generic_event_t& event)
 {
+    if (DrainedPiece(s, event)) {
+        return false;
+    }
     if (s.ownerChangeEvent != 0 && EventType(event) == s.ownerChangeEvent) {
         s.changed = true;
         return false;
@@ -279,11 +321,11 @@ std::optional<PropertyValue> Convert(State& s, const ClipboardRead& read, int st
     try {
         value.received = read.Receive(pieces);
     } catch (...) {
-        ReplaceRequestor(s);
+        RetireRequestor(s, s.askedProperty);
         throw;
     }
     if (value.received.cut) {
-        ReplaceRequestor(s);
+        RetireRequestor(s, s.askedProperty);
     }
     value.type = pieces.type;
     value.format = pieces.format;
