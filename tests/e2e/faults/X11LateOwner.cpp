@@ -6,10 +6,11 @@
 //
 // --delay MS answers each request for the text MS milliseconds after it came, even after another
 // client took the clipboard (its answers come late, into a question already given up). --trickle MS
-// sends the text in pieces (INCR) of 4 KiB, one every MS milliseconds, and never ends.
+// sends the text in pieces (INCR) of 4 KiB, one every MS milliseconds, and never ends, also after
+// another client took the clipboard.
 //
-// Prints "owner" once it holds the clipboard; ends when another client takes it and no answer is
-// still due, or on SIGTERM.
+// Prints "owner" once it holds the clipboard; ends when another client takes it and no answer or
+// trickle is still under way, or on SIGTERM.
 
 #include <xcb/xcb.h>
 
@@ -136,7 +137,7 @@ int main(int argc, char* argv[])
             xcb_flush(connection);
             trickle.deleted = false;
         }
-        if (lost && due.empty()) {
+        if (lost && due.empty() && trickle.requestor == XCB_NONE) {
             return 0;
         }
         int wait = -1;

@@ -258,7 +258,7 @@ fault_late_answers() {
         qt_expect_opened_once "$(qt_address mnuLookup "fresh $round")"
     done
 
-    step "an owner sends its text in 4 KiB pieces, one every 90 ms, without end: the next copy is followed"
+    step "an owner sends its text in 4 KiB pieces, one every 90 ms, without end: the next copy is followed within 5 s"
     clip_no_text "spaces before the trickle"
     desk_release_clipboard
     "$VORDA_X11_LATE_OWNER" --trickle 90 "trickle " 0 >"$DESK_DIR/trickle-owner.txt" 2>&1 &
@@ -274,8 +274,11 @@ fault_late_answers() {
     wait_icon text "the copy after the trickle"
     desk_clear_browser_log
     qt_double_click "$QT_ICON"
+    desk_wait_browser_line "$(qt_address mnuLookup "after the trickle")" 5 || fail "the copy after the trickle was not looked up"
+    local elapsed=$(($(now_ms) - started))
+    echo "   the copy after the trickle looked up ${elapsed} ms after it was made" >&2
+    ((elapsed < 5000)) || fail "the copy after the trickle was looked up only after ${elapsed} ms"
     qt_expect_opened_once "$(qt_address mnuLookup "after the trickle")"
-    echo "   the copy after the trickle looked up $(($(now_ms) - started)) ms after it was made" >&2
     ping_stop "trickling owner"
     ticks_within "$TICK_LIMIT_MS" "trickling owner"
 }

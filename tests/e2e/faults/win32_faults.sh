@@ -214,9 +214,17 @@ fault_huge_text() {
     ticks_check "$TICK_LIMIT_MS" 3 "50 MB text"
 
     step "a double click on the 50 MB text: one look-up of its start, cut to the longest address"
+    # Wine announces so large an X text anew every two seconds and fetches all of it again, for about
+    # a second, longer than a look-up waits for the read under way: a double click that meets such a
+    # fetch opens nothing, and one a little later opens the look-up.
     ticks_mark
-    desk_clear_browser_log
-    desk_double_click "$ICON"
+    local attempt
+    for attempt in 1 2 3 4; do
+        desk_clear_browser_log
+        desk_double_click "$ICON"
+        desk_poll 3 test -s "$DESK_BROWSER_LOG" && break
+        echo "   double click $attempt opened nothing" >&2
+    done
     expect_cut_look_up "Huge start $(printf 'h%.0s' {1..2000})"
     ticks_check "$TICK_LIMIT_MS" 3 "double click on 50 MB"
     program_alive "double click on a 50 MB text"
