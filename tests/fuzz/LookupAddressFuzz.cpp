@@ -86,7 +86,7 @@ std::vector<std::string> CheckAddresses(std::u16string_view text, std::u16string
         FUZZ_CHECK(std::all_of(address.begin(), address.end(), [](char16_t c) { return c < 0x80; }),
                    "the address is ASCII");
         FUZZ_CHECK(address.starts_with(base), "the address starts with its service's base address");
-        CheckCut(address, base + prepared);
+        CheckCut(address, base + std::u16string(prepared));
         narrowed.emplace_back(address.begin(), address.end());
     }
     return narrowed;
