@@ -172,8 +172,8 @@ private:
                 if (woken > 0 && ready[0].revents != 0) {
                     return ReadPiece(most, bytes);
                 }
-                if (woken == 0 && left <= std::chrono::milliseconds{0}) {
-                    return Next::TimedOut;
+                if (left <= std::chrono::milliseconds{0}) {
+                    return Next::TimedOut; // only looked, and nothing came
                 }
             }
         }

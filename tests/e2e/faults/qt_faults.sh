@@ -236,22 +236,33 @@ fault_odd_text() {
     ticks_within "$TICK_LIMIT_MS" "odd texts"
 }
 
-fault_late_answers() {
+# late_owner LOG ARGUMENTS...: vorda-e2e-x11-late-owner ARGUMENTS takes the clipboard. It is not the
+# desktop's owner: it stays when the next copy takes the clipboard, as a program does.
+late_owner() {
     : "${VORDA_X11_LATE_OWNER:?the late owner}"
+    local log="$DESK_DIR/$1"
+    shift
+    desk_release_clipboard
+    "$VORDA_X11_LATE_OWNER" "$@" >"$log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 5 grep -q owner "$log" || fail "the late owner ($*) did not take the clipboard"
+}
+# copy_over TEXT: xclip takes the clipboard with TEXT from the owner before, which stays.
+copy_over() {
+    printf '%s' "$1" >"$DESK_DIR/fresh.txt"
+    xclip -selection clipboard -quiet -i "$DESK_DIR/fresh.txt" >/dev/null 2>&1 &
+    DESK_CLIP_PID=$!
+}
+
+fault_late_answers() {
     local round started
     for round in 1 2 3 4 5; do
         step "round $round: an owner answers 300 ms late, and a new copy comes meanwhile: only the new text"
         clip_no_text "spaces before round $round"
-        desk_release_clipboard
-        "$VORDA_X11_LATE_OWNER" --delay 300 "stale text $round" 0 >"$DESK_DIR/late-owner.txt" 2>&1 &
-        desk_track_pid $!
-        desk_poll 5 grep -q owner "$DESK_DIR/late-owner.txt" || fail "the late owner did not take the clipboard"
+        late_owner late-owner.txt --delay 300 "stale text $round" 0
         sleep 0.$((3 + round)) # it is asked, gives up, and asked again
         qt_icon_shows_no_text || fail "round $round: a text that comes 300 ms late was shown"
-        # The late owner stays, and answers what it was asked after it lost the clipboard.
-        printf 'fresh %s' "$round" >"$DESK_DIR/fresh.txt"
-        xclip -selection clipboard -quiet -i "$DESK_DIR/fresh.txt" >/dev/null 2>&1 &
-        DESK_CLIP_PID=$!
+        copy_over "fresh $round" # the late owner still answers what it was asked before
         wait_icon text "round $round: the new copy"
         desk_clear_browser_log
         qt_double_click "$QT_ICON"
@@ -260,17 +271,12 @@ fault_late_answers() {
 
     step "an owner sends its text in 4 KiB pieces, one every 90 ms, without end: the next copy is followed within 5 s"
     clip_no_text "spaces before the trickle"
-    desk_release_clipboard
-    "$VORDA_X11_LATE_OWNER" --trickle 90 "trickle " 0 >"$DESK_DIR/trickle-owner.txt" 2>&1 &
-    desk_track_pid $!
-    desk_poll 5 grep -q owner "$DESK_DIR/trickle-owner.txt" || fail "the trickling owner did not take the clipboard"
+    late_owner trickle-owner.txt --trickle 90 "trickle " 0
     ping_start "trickling owner"
     sleep 2
     qt_icon_shows_no_text || fail "a text that never ends was shown"
-    printf 'after the trickle' >"$DESK_DIR/fresh.txt"
     started=$(now_ms)
-    xclip -selection clipboard -quiet -i "$DESK_DIR/fresh.txt" >/dev/null 2>&1 &
-    DESK_CLIP_PID=$!
+    copy_over "after the trickle" # the trickling owner goes on sending to the program
     wait_icon text "the copy after the trickle"
     desk_clear_browser_log
     qt_double_click "$QT_ICON"
