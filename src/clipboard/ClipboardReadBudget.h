@@ -30,9 +30,9 @@ struct ReadBudget {
     // under way, so an owner that has not answered in 100 ms is given up well before that.
     std::chrono::milliseconds pieceWait{100};
     // The longest a whole read may take, every question to the owner included (its forms, a password
-    // mark, the text). 64 KiB come over a local socket in well under a millisecond even in 4 KiB
-    // pieces; an owner that trickles its text one byte at a time, or sends without end, is given up
-    // after a second, and the next copy is followed as usual.
+    // mark, the text). 64 KiB come over a local socket in a few milliseconds even in 4 KiB pieces; an
+    // owner that trickles its text a byte at a time is given up after a second, and the next copy is
+    // followed as usual. (One that sends fast without end reaches mostBytes first: a cut read.)
     std::chrono::milliseconds wholeWait{1000};
 };
 
