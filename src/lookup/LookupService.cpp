@@ -34,9 +34,10 @@ std::u16string PrepareLookupText(std::u16string_view text)
 
 std::u16string BuildLookupAddress(const LookupService& service, std::u16string_view text)
 {
-    // The text is encoded straight onto the end of the base address: no temporary copy of it.
+    // The text is encoded straight onto the end of the base address: no temporary copy of it, and of a
+    // long text only the characters that fit are looked at.
     std::u16string address = service.BaseAddress();
-    AppendLookupText(address, text);
+    AppendLookupText(address, text, kLongestAddress);
     return address;
 }
 

@@ -38,13 +38,23 @@ inline constexpr const LookupService& kDictionaryService = kLookupServices[0];
 // The maker's site: the host alone, nothing after it.
 inline constexpr std::u16string_view kHomeSiteAddress = u"http://www.vorda.com";
 
+// The longest look-up address handed to the shell, in characters (all ASCII), on every platform.
+// Browsers and web servers take far more: Internet Explorer and the Windows shell's URL handling
+// 2,083 (INTERNET_MAX_URL_LENGTH), IIS 2,048 for a query string, Apache 8,190 and nginx 8 KiB for
+// the request line. The shortest launch is Wine's: its shell (8.0) writes the browser command with
+// the address in place of "%1" into 1,024 characters, and the command of a fresh prefix,
+// "C:\windows\system32\winebrowser.exe" "%1", leaves room for 983. 960 fits all of them, and is far
+// more than any of the word look-ups reads. A longer address is cut, so that a look-up always opens.
+inline constexpr std::size_t kLongestAddress = 960;
+
 // The row whose Click handler is `item`'s; throws std::out_of_range for an item with no look-up.
 [[nodiscard]] const LookupService& LookupServiceFor(MenuItem item);
 
 // Spaces trimmed at both ends, the rest percent-encoded as UTF-8: the address stays plain ASCII.
 [[nodiscard]] std::u16string PrepareLookupText(std::u16string_view text);
 
-// The row's base address followed by the prepared text.
+// The row's base address followed by the prepared text; where that is longer than kLongestAddress,
+// by as many whole characters of it as fit.
 [[nodiscard]] std::u16string BuildLookupAddress(const LookupService& service, std::u16string_view text);
 
 } // namespace vorda

@@ -2,25 +2,33 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace vorda {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// The code point at text[i] (unpaired surrogates as U+FFFD) and how many units it takes.
+std::pair<char32_t, std::size_t> CodePointAt(std::u16string_view text, std::size_t i)
+{
+    const char16_t c = text[i];
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        return {0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00), 2};
+    }
+    if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+        return {kReplacement, 1};
+    }
+    return {static_cast<char32_t>(c), 1};
+}
+
 // Calls visit(codePoint) for each code point, unpaired surrogates as U+FFFD.
 template <typename Visit> void ForEachCodePoint(std::u16string_view text, Visit visit)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            visit(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-            visit(kReplacement);
-        } else {
-            visit(static_cast<char32_t>(c));
-        }
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [cp, units] = CodePointAt(text, i);
+        visit(cp);
+        i += units;
     }
 }
 
@@ -190,7 +198,52 @@ std::u16string_view TrimSpaces(std::u16string_view text)
     return text.substr(first, last - first + 1);
 }
 
-void AppendLookupText(std::u16string& out, std::u16string_view text) { AppendPercentEncoded(out, TrimSpaces(text)); }
+void AppendLookupText(std::u16string& out, std::u16string_view text, std::size_t longest)
+{
+    text = TrimSpaces(text);
+    if (longest != std::u16string::npos) {
+        // Only the characters that fit are looked at: a text of many megabytes is not walked through.
+        const std::size_t room = longest > out.size() ? longest - out.size() : 0;
+        std::size_t length = 0;
+        std::size_t fitting = 0;
+        while (fitting < text.size()) {
+            const auto [cp, units] = CodePointAt(text, fitting);
+            if (length + PercentEncodedLength(cp) > room) {
+                break;
+            }
+            length += PercentEncodedLength(cp);
+            fitting += units;
+        }
+        text = text.substr(0, fitting);
+    }
+    AppendPercentEncoded(out, text);
+}
+
+std::u16string_view CutAtWholeCharacter(std::u16string_view text, std::size_t most)
+{
+    if (text.size() <= most) {
+        return text;
+    }
+    if (most > 0 && IsHighSurrogate(text[most - 1]) && IsLowSurrogate(text[most])) {
+        --most;
+    }
+    return text.substr(0, most);
+}
+
+std::string_view CutUtf8AtWholeCharacter(std::string_view bytes)
+{
+    // The last lead byte, at most three bytes back; a sequence it begins that the bytes do not hold
+    // whole is dropped. Anything else (ASCII, a stray continuation byte) stays for FromUtf8 to judge.
+    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
+        const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((b & 0xC0) == 0x80) {
+            continue; // a continuation byte: its lead is further back
+        }
+        const std::size_t length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+        return length > back ? bytes.substr(0, bytes.size() - back) : bytes;
+    }
+    return bytes;
+}
 
 std::u16string PercentEncode(std::u16string_view text)
 {

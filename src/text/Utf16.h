@@ -30,7 +30,14 @@ namespace vorda {
 void AppendPercentEncoded(std::u16string& out, std::u16string_view text);
 
 // What a look-up address carries of a text: spaces trimmed at both ends, the rest percent-encoded,
-// appended to `out`.
-void AppendLookupText(std::u16string& out, std::u16string_view text);
+// appended to `out`. Where that would make `out` longer than `longest` units, only as many whole
+// characters of the text as fit are appended: the cut never splits a character or its %XX.
+void AppendLookupText(std::u16string& out, std::u16string_view text, std::size_t longest = std::u16string::npos);
+
+// The first `most` units of a text, one less where the cut would split a surrogate pair.
+[[nodiscard]] std::u16string_view CutAtWholeCharacter(std::u16string_view text, std::size_t most);
+
+// UTF-8 bytes without a sequence begun at their end but not ended: a text cut at a whole character.
+[[nodiscard]] std::string_view CutUtf8AtWholeCharacter(std::string_view bytes);
 
 } // namespace vorda

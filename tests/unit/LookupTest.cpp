@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -90,6 +92,100 @@ TEST_F(Lookup, LongTextsAreLookedUpWholeAndAmpersandsCannotSplitTheQuery)
     EXPECT_EQ(fake.platform.launches[0].file,
               Base(kDictionaryService) +
                   "salt%20%26%20pepper%2C%20and%20a%20text%20much%20longer%20than%20twenty%20characters%0D%0A");
+}
+
+// Decodes an address's %XX back into bytes; fails on a % that is not followed by two hex digits.
+std::string Unescaped(std::string_view query)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < query.size(); ++i) {
+        if (query[i] != '%') {
+            bytes += query[i];
+            continue;
+        }
+        EXPECT_LE(i + 3, query.size()) << "a %XX split at " << i;
+        bytes += static_cast<char>(std::stoi(std::string(query.substr(i + 1, 2)), nullptr, 16));
+        i += 2;
+    }
+    return bytes;
+}
+
+// A long text opens its service with as many whole characters as fit within the address limit:
+// never a split %XX or half a character, and never one character fewer than fits.
+void ExpectCutAddress(const std::string& address, const std::string& base, std::u16string_view text)
+{
+    ASSERT_TRUE(address.starts_with(base));
+    ASSERT_LE(address.size(), kLongestAddress);
+    const std::string query = address.substr(base.size());
+    const std::string whole = ToUtf8(TrimSpaces(text));
+    const std::string carried = Unescaped(query);
+    ASSERT_TRUE(whole.starts_with(carried)) << "the address carries the start of the text";
+    ASSERT_LT(carried.size(), whole.size()) << "the text was cut";
+    EXPECT_NE(static_cast<unsigned char>(whole[carried.size()]) & 0xC0, 0x80) << "cut at a whole character";
+    // The next character would not have fitted.
+    std::size_t next = carried.size() + 1;
+    while (next < whole.size() && (static_cast<unsigned char>(whole[next]) & 0xC0) == 0x80) {
+        ++next;
+    }
+    const std::u16string nextEncoded = PercentEncode(FromUtf8(whole.substr(carried.size(), next - carried.size())));
+    EXPECT_GT(address.size() + nextEncoded.size(), kLongestAddress) << "the next character fitted";
+}
+
+TEST_F(Lookup, ATextWhoseAddressIsTooLongIsCutAtAWholeCharacterWithinTheLimit)
+{
+    const std::string base = Base(kDictionaryService);
+    std::vector<std::u16string> texts = {
+        std::u16string(10000, u'w'),
+        std::u16string(50000, u'w'),
+        std::u16string(200000, u'w'),
+        std::u16string(20000, u'中'),                // CJK: three bytes, nine address characters each
+        u"   " + std::u16string(3000, u'&') + u"   ",  // one byte, three address characters each
+    };
+    std::u16string emoji;
+    for (int i = 0; i < 3000; ++i) {
+        emoji += (i % 2 == 0) ? u"😀" : u"éx"; // four, two and one byte
+    }
+    texts.push_back(emoji);
+    for (const std::u16string& text : texts) {
+        fake.platform.clipboard = text;
+        fake.platform.launches.clear();
+        fake.window.mnuLookup_Click();
+        ASSERT_EQ(fake.platform.launches.size(), 1U) << "a look-up of " << text.size() << " units opens one address";
+        ExpectCutAddress(fake.platform.launches[0].file, base, text);
+    }
+    EXPECT_EQ(BuildLookupAddress(kDictionaryService, std::u16string(10000, u'w')).size(), kLongestAddress)
+        << "letters fill the address to the last character";
+}
+
+TEST_F(Lookup, ATextThatJustFitsIsLookedUpWholeAndOneMoreCharacterIsCut)
+{
+    const std::string base = Base(kDictionaryService);
+    const std::u16string fits(kLongestAddress - base.size(), u'w');
+    EXPECT_EQ(ToUtf8(BuildLookupAddress(kDictionaryService, fits)), base + ToUtf8(fits));
+    EXPECT_EQ(ToUtf8(BuildLookupAddress(kDictionaryService, fits + u"z")), base + ToUtf8(fits));
+    // A character of nine address characters does not fit in the last eight.
+    const std::u16string almost(kLongestAddress - base.size() - 8, u'w');
+    EXPECT_EQ(ToUtf8(BuildLookupAddress(kDictionaryService, almost + u"中")), base + ToUtf8(almost));
+}
+
+TEST_F(Lookup, AHugeTextIsCutWithoutBeingWalkedThrough)
+{
+    // Thirty million units with spaces at both ends: only the characters that fit are encoded.
+    std::u16string huge(30'000'000, u'h');
+    huge.front() = huge.back() = u' ';
+    const auto started = std::chrono::steady_clock::now();
+    const std::u16string address = BuildLookupAddress(LookupServiceFor(MenuItem::mnuSearch), huge);
+    EXPECT_EQ(address.size(), kLongestAddress);
+    EXPECT_EQ(address.capacity() < 2 * kLongestAddress, true) << "no room made for the whole text";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
+}
+
+TEST_F(Lookup, TheTypedInLookUpIsCutTheSameWay)
+{
+    fake.platform.inputBoxAnswer = std::u16string(5000, u'é');
+    fake.window.mnuManualLookup_Click();
+    ASSERT_EQ(fake.platform.launches.size(), 1U);
+    ExpectCutAddress(fake.platform.launches[0].file, Base(kDictionaryService), fake.platform.inputBoxAnswer);
 }
 
 TEST_F(Lookup, WithoutTextTheDictionaryOpensNothingAndTheOthersTheirBareAddress)

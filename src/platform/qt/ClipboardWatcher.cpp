@@ -62,7 +62,7 @@ public:
         if (!reader_) {
             throw PlatformError("the connection to the display is lost");
         }
-        return reader_->ReadText();
+        return reader_->ReadText(stop_);
     }
 
 private:

@@ -1,8 +1,8 @@
 #include "platform/qt/WaylandClipboardReader.h"
 
+#include "clipboard/ClipboardReadBudget.h"
 #include "platform/Platform.h"
 #include "platform/qt/DataControlProtocols.h"
-#include "text/Utf16.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <utility>
@@ -18,10 +19,6 @@
 
 namespace vorda::qt {
 namespace {
-
-// In the order they are asked for: the first the owner offers is read.
-constexpr std::array<std::string_view, 3> kTextTypes{"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
-constexpr std::string_view kPasswordHint = "x-kde-passwordManagerHint";
 
 // Closes a descriptor on every way out.
 struct Descriptor {
@@ -68,34 +65,6 @@ struct Connection {
     }
 };
 
-// What the owner writes into `reading` until it closes its end, each piece within the deadline.
-std::string ReadUntilClosed(const Descriptor& reading)
-{
-    std::string bytes;
-    std::array<char, 65536> piece{};
-    for (;;) {
-        pollfd ready{reading.value, POLLIN, 0};
-        const int woken = ::poll(&ready, 1, static_cast<int>(WaylandClipboardReader::kAnswerDeadline.count()));
-        if (woken < 0 && errno == EINTR) {
-            continue;
-        }
-        if (woken <= 0) {
-            throw PlatformError("the clipboard's owner does not answer");
-        }
-        const ssize_t count = ::read(reading.value, piece.data(), piece.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            throw PlatformError("the clipboard's text cannot be read");
-        }
-        if (count == 0) {
-            return bytes;
-        }
-        bytes.append(piece.data(), static_cast<std::size_t>(count));
-    }
-}
-
 template <typename Protocol> class DataControlReader final : public WaylandClipboardReader {
     using Offer = typename Protocol::Offer;
 
@@ -133,6 +102,103 @@ public:
 
     bool TakeChange() override
     {
+        Dispatch();
+        return std::exchange(changed_, false);
+    }
+
+    [[nodiscard]] int FileDescriptor() const override { return wl_display_get_fd(connection_->display); }
+
+    [[nodiscard]] bool Broken() const override
+    {
+        return finished_ || wl_display_get_error(connection_->display) != 0;
+    }
+
+    std::u16string ReadText(int stopDescriptor) override
+    {
+        if (Broken()) {
+            throw PlatformError("the connection to the compositor is lost");
+        }
+        if (selection_ == nullptr) {
+            return {};
+        }
+        const ClipboardRead read;
+        if (Offers(kPasswordHintForm)) {
+            // A password is neither shown nor sent away.
+            std::optional<std::string> hint;
+            try {
+                hint = Receive(read, stopDescriptor, kPasswordHintForm).bytes;
+            } catch (const ReadStopped&) {
+                throw;
+            } catch (const PlatformError&) {
+            }
+            if (PasswordHintMarksSecret(hint)) {
+                return {};
+            }
+        }
+        const auto* form = std::find_if(kWaylandTextForms.begin(), kWaylandTextForms.end(),
+                                        [&](const TextForm& f) { return Offers(f.name); });
+        if (form == kWaylandTextForms.end()) {
+            return {}; // the owner has no text form: a picture, for instance
+        }
+        const ReceivedBytes received = Receive(read, stopDescriptor, form->name);
+        return DecodeText(received.bytes, form->encoding, received.cut);
+    }
+
+private:
+    // What the owner writes into a pipe until it closes its end. The wait also watches the stop
+    // descriptor and the compositor, whose new selection ends the read of the one before.
+    class PipeTransfer final : public TextTransfer {
+    public:
+        PipeTransfer(DataControlReader& reader, int reading, int stop) : reader_(reader), reading_(reading), stop_(stop) {}
+
+        Next NextPiece(std::chrono::milliseconds timeout, std::size_t most, std::string& bytes) override
+        {
+            const auto deadline = std::chrono::steady_clock::now() + timeout;
+            for (;;) {
+                reader_.Dispatch();
+                if (reader_.changed_ || reader_.Broken()) {
+                    return Next::Stopped;
+                }
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+                std::array<pollfd, 3> ready{pollfd{reading_, POLLIN, 0}, pollfd{stop_, POLLIN, 0},
+                                            pollfd{reader_.FileDescriptor(), POLLIN, 0}};
+                const int woken = ::poll(ready.data(), ready.size(), WaitMilliseconds(std::max(left, {})));
+                if (woken < 0 && errno != EINTR) {
+                    throw PlatformError("the clipboard's text cannot be waited for");
+                }
+                if ((ready[1].revents & POLLIN) != 0) {
+                    return Next::Stopped;
+                }
+                if (woken > 0 && ready[0].revents != 0) {
+                    return ReadPiece(most, bytes);
+                }
+                if (left <= std::chrono::milliseconds{0}) {
+                    return Next::TimedOut; // only looked, and nothing came
+                }
+            }
+        }
+
+    private:
+        Next ReadPiece(std::size_t most, std::string& bytes) const
+        {
+            const std::size_t start = bytes.size();
+            bytes.resize(start + std::min<std::size_t>(most, 65536));
+            const ssize_t count = ::read(reading_, bytes.data() + start, bytes.size() - start);
+            bytes.resize(start + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+            if (count < 0 && errno != EINTR && errno != EAGAIN) {
+                throw PlatformError("the clipboard's text cannot be read");
+            }
+            return count == 0 ? Next::Ended : Next::Piece;
+        }
+
+        DataControlReader& reader_;
+        int reading_;
+        int stop_;
+    };
+
+    // Handles what the compositor has sent, without waiting.
+    void Dispatch()
+    {
         wl_display* display = connection_->display;
         while (wl_display_prepare_read(display) != 0) {
             wl_display_dispatch_pending(display);
@@ -145,49 +211,14 @@ public:
             wl_display_cancel_read(display);
         }
         wl_display_dispatch_pending(display);
-        return std::exchange(changed_, false);
     }
 
-    [[nodiscard]] int FileDescriptor() const override { return wl_display_get_fd(connection_->display); }
-
-    [[nodiscard]] bool Broken() const override
-    {
-        return finished_ || wl_display_get_error(connection_->display) != 0;
-    }
-
-    std::u16string ReadText() override
-    {
-        if (Broken()) {
-            throw PlatformError("the connection to the compositor is lost");
-        }
-        if (selection_ == nullptr) {
-            return {};
-        }
-        if (Offers(kPasswordHint)) {
-            // A password is neither shown nor sent away; a mark that cannot be read is taken as one.
-            std::optional<std::string> hint;
-            try {
-                hint = Receive(kPasswordHint);
-            } catch (const PlatformError&) {
-            }
-            if (!hint || *hint == "secret") {
-                return {};
-            }
-        }
-        const auto* type = std::find_if(kTextTypes.begin(), kTextTypes.end(), [&](auto t) { return Offers(t); });
-        if (type == kTextTypes.end()) {
-            return {}; // the owner has no text form: a picture, for instance
-        }
-        return FromUtf8(Receive(*type));
-    }
-
-private:
     [[nodiscard]] bool Offers(std::string_view type) const
     {
         return std::find(selectionTypes_.begin(), selectionTypes_.end(), type) != selectionTypes_.end();
     }
 
-    std::string Receive(std::string_view type)
+    ReceivedBytes Receive(const ClipboardRead& read, int stop, std::string_view type)
     {
         std::array<int, 2> pipe{-1, -1};
         if (::pipe2(pipe.data(), O_CLOEXEC) != 0) {
@@ -200,7 +231,8 @@ private:
         if (wl_display_flush(connection_->display) < 0 && errno != EAGAIN) {
             throw PlatformError("the connection to the compositor is lost");
         }
-        return ReadUntilClosed(reading);
+        PipeTransfer transfer(*this, reading.value, stop);
+        return read.Receive(transfer); // a read given up closes the pipe: the owner's writing ends there
     }
 
     static DataControlReader& Of(void* data) { return *static_cast<DataControlReader*>(data); }

@@ -3,9 +3,8 @@
 // which lets a program without focus follow the clipboard: ext_data_control_v1 where the compositor
 // offers it (KDE Plasma 6.5 and later), else wlr_data_control_unstable_v1 (wlroots compositors, older
 // Plasma). A plain Wayland client sees the clipboard only while it has focus, and this program never
-// has. Each answer of the owner must come within kAnswerDeadline, as on X.
+// has. The read keeps to the core's read budget (kReadBudget), as on X.
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,8 +13,6 @@ namespace vorda::qt {
 
 class WaylandClipboardReader {
 public:
-    static constexpr std::chrono::milliseconds kAnswerDeadline{100};
-
     // A reader on the compositor named by WAYLAND_DISPLAY; nullptr where there is none, or where it
     // offers no data-control (then `why` says so).
     static std::unique_ptr<WaylandClipboardReader> Connect(std::string& why);
@@ -35,8 +32,10 @@ public:
     [[nodiscard]] virtual bool Broken() const = 0;
 
     // The selection's text, "" when there is none (nothing copied, a picture only, or a password that
-    // its manager marks as secret). Throws vorda::PlatformError when the owner does not answer in time.
-    virtual std::u16string ReadText() = 0;
+    // its manager marks as secret); the first part of a text longer than the budget. Throws
+    // vorda::PlatformError when the owner does not answer in time, vorda::ReadStopped when
+    // `stopDescriptor` becomes readable, a new selection comes or the connection breaks meanwhile.
+    virtual std::u16string ReadText(int stopDescriptor) = 0;
 
 protected:
     WaylandClipboardReader() = default;

@@ -1,12 +1,12 @@
 #pragma once
-// Reads the CLIPBOARD selection's text over a private X connection, with a short deadline, and tells
-// when a new owner takes the clipboard.
+// Reads the CLIPBOARD selection's text over a private X connection within the core's read budget
+// (kReadBudget: the most bytes, the wait for each answer and for the whole read, the forms and the
+// password mark), and tells when a new owner takes the clipboard.
 //
 // Qt's own read waits up to five seconds per format for an owner that does not answer (fifteen
-// seconds in all, measured against a stopped xclip). Here an owner that has not answered within
-// kAnswerDeadline makes the read fail, and it is asked again later.
+// seconds in all, measured against a stopped xclip). Here an owner that has not answered in time
+// makes the read fail, and it is asked again later.
 
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -14,8 +14,6 @@ namespace vorda::qt {
 
 class X11ClipboardReader {
 public:
-    static constexpr std::chrono::milliseconds kAnswerDeadline{100};
-
     // A reader on the X display named by DISPLAY; nullptr where there is none.
     static std::unique_ptr<X11ClipboardReader> Connect();
     ~X11ClipboardReader();
@@ -34,8 +32,10 @@ public:
     bool Broken() const;
 
     // The clipboard's text as it is now: "" when the clipboard is empty or holds no text (a picture
-    // only). Throws vorda::PlatformError when the owner does not answer in time.
-    std::u16string ReadText();
+    // only, a password marked secret); the first part of a text longer than the budget. Throws
+    // vorda::PlatformError when the owner does not answer in time, vorda::ReadStopped when
+    // `stopDescriptor` becomes readable or a new owner takes the clipboard meanwhile.
+    std::u16string ReadText(int stopDescriptor);
 
     struct State; // the connection and its atoms, known to the .cpp only
 

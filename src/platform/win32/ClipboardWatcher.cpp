@@ -1,12 +1,20 @@
 #include "platform/win32/ClipboardWatcher.h"
 
+#include "clipboard/ClipboardReadBudget.h"
 #include "clipboard/ClipboardReader.h"
+#include "text/Utf16.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vorda::win32 {
 namespace {
@@ -16,24 +24,58 @@ constexpr DWORD kStopWaitMs = 2000;
 constexpr UINT kClipboardUpdate = 0x031D; // WM_CLIPBOARDUPDATE, Windows Vista and later
 constexpr wchar_t kListenerClass[] = L"VordaDictionaryClipboardListener";
 
-// Formats a program puts beside its text to ask clipboard monitors to leave it alone: password
-// managers do, for what they copy.
-bool AskedToBeSkipped()
+// A registered format's number; 0 where it cannot be registered.
+UINT RegisteredFormat(std::u16string_view name)
 {
-    static const UINT formats[] = {RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing"),
-                                   RegisterClipboardFormatW(L"Clipboard Viewer Ignore")};
-    for (const UINT format : formats) {
-        if (format != 0 && IsClipboardFormatAvailable(format)) {
-            return true;
-        }
+    return RegisterClipboardFormatW(std::wstring(name.begin(), name.end()).c_str());
+}
+
+// The first bytes of a format's data (enough for a DWORD); nothing when they cannot be read.
+std::optional<std::vector<std::uint8_t>> FormatData(UINT format)
+{
+    const HANDLE data = GetClipboardData(format);
+    const auto* bytes = data != nullptr ? static_cast<const std::uint8_t*>(GlobalLock(data)) : nullptr;
+    if (bytes == nullptr) {
+        return std::nullopt;
     }
-    return false;
+    std::vector<std::uint8_t> first(bytes, bytes + std::min<SIZE_T>(GlobalSize(data), sizeof(DWORD)));
+    GlobalUnlock(data);
+    return first;
+}
+
+// Whether the program that copied asks that its copy be left alone (password managers do), by the
+// core's rules: a format present, or a permission holding 0.
+bool MarkedSecret()
+{
+    static const auto skip = [] {
+        std::array<UINT, kWindowsSkipFormats.size()> formats{};
+        std::transform(kWindowsSkipFormats.begin(), kWindowsSkipFormats.end(), formats.begin(), RegisteredFormat);
+        return formats;
+    }();
+    static const auto permissions = [] {
+        std::array<UINT, kWindowsPermissionFormats.size()> formats{};
+        std::transform(kWindowsPermissionFormats.begin(), kWindowsPermissionFormats.end(), formats.begin(),
+                       RegisteredFormat);
+        return formats;
+    }();
+    const auto offered = [](UINT format) { return format != 0 && IsClipboardFormatAvailable(format); };
+    if (std::any_of(skip.begin(), skip.end(), offered)) {
+        return true;
+    }
+    return std::any_of(permissions.begin(), permissions.end(), [&](UINT format) {
+        if (!offered(format)) {
+            return false;
+        }
+        const auto data = FormatData(format);
+        return PermissionMarksSecret(data ? std::optional(std::span<const std::uint8_t>(*data)) : std::nullopt);
+    });
 }
 
 } // namespace
 
 // CF_UNICODETEXT up to its first NUL (a Windows text ends there), or "" when there is none or its
-// program asks monitors to skip it.
+// program marks it as secret; of a longer text than the read budget, the first part, cut at a whole
+// character (the text is in memory already: only what is kept is copied).
 std::u16string ClipboardWatcher::ReadNow()
 {
     if (!OpenClipboard(nullptr)) {
@@ -44,7 +86,7 @@ std::u16string ClipboardWatcher::ReadNow()
     struct Closer {
         ~Closer() { CloseClipboard(); }
     } closer;
-    if (AskedToBeSkipped()) {
+    if (MarkedSecret()) {
         return {};
     }
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
@@ -65,12 +107,15 @@ std::u16string ClipboardWatcher::ReadNow()
         HANDLE data;
         ~Unlocker() { GlobalUnlock(data); }
     } unlocker{data};
-    const std::size_t capacity = GlobalSize(data) / sizeof(wchar_t);
+    const std::size_t most = kReadBudget.mostBytes / sizeof(char16_t);
+    // One unit past the budget, so that a character cut there is seen whole or not at all.
+    const std::size_t capacity = std::min<std::size_t>(GlobalSize(data) / sizeof(wchar_t), most + 1);
     std::size_t length = 0;
     while (length < capacity && units[length] != L'\0') {
         ++length;
     }
-    return std::u16string(units, units + length);
+    const std::u16string text(units, units + length);
+    return std::u16string(CutAtWholeCharacter(text, most));
 }
 
 namespace {

@@ -5,9 +5,10 @@
  *   set UNIT...        puts CF_UNICODETEXT made of the 16-bit units given in hex (e.g. 61 D800 0 62)
  *                      on the clipboard as they are: a NUL or a lone surrogate stays
  *   fill UNIT COUNT    puts COUNT copies of one unit on the clipboard
- *   mark FORMAT UNIT...
- *                      puts the text as "set" does, and beside it the registered format FORMAT (empty),
- *                      as password managers mark what clipboard monitors should leave alone
+ *   mark FORMAT[=VALUE] UNIT...
+ *                      puts the text as "set" does, and beside it the registered format FORMAT holding
+ *                      the DWORD VALUE (0 unless given), as password managers mark what clipboard
+ *                      monitors should leave alone or keep out of the clipboard's history
  *   lock-run-key       lets everyone read the machine's Run key but no one change its values
  *   unlock-run-key     lets everyone change it again
  *
@@ -48,7 +49,8 @@ static int Hold(long milliseconds)
 }
 
 /* SetClipboardData needs an owner window: with none, EmptyClipboard leaves the clipboard ownerless.
- * With a `mark`, the registered format of that name goes beside the text, holding a zero DWORD. */
+ * With a `mark` ("NAME" or "NAME=VALUE"), the registered format NAME goes beside the text, holding
+ * the DWORD VALUE (0 when none is given). */
 static int SetUnits(const WCHAR* units, size_t count, const char* mark)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"vorda-e2e-helper", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
@@ -70,9 +72,22 @@ static int SetUnits(const WCHAR* units, size_t count, const char* mark)
             GlobalFree(memory);
         }
         if (status == 0 && mark) {
-            const UINT format = RegisterClipboardFormatA(mark);
-            HGLOBAL empty = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DWORD));
-            if (!format || !empty || !SetClipboardData(format, empty)) {
+            char name[256];
+            const char* equals = strchr(mark, '=');
+            const size_t nameLength = equals ? (size_t)(equals - mark) : strlen(mark);
+            HGLOBAL value = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DWORD));
+            DWORD* dword;
+            UINT format = 0;
+            if (nameLength < sizeof name) {
+                memcpy(name, mark, nameLength);
+                name[nameLength] = 0;
+                format = RegisterClipboardFormatA(name);
+            }
+            if (value && equals && (dword = (DWORD*)GlobalLock(value)) != NULL) {
+                *dword = (DWORD)strtoul(equals + 1, NULL, 10);
+                GlobalUnlock(value);
+            }
+            if (!format || !value || !SetClipboardData(format, value)) {
                 status = 1;
             }
         }
@@ -168,6 +183,6 @@ int main(int argc, char** argv)
     if (argc == 2 && strcmp(argv[1], "unlock-run-key") == 0) {
         return SetRunKeyRule(TRUE);
     }
-    fprintf(stderr, "usage: %s hold MS | set UNIT... | fill UNIT COUNT | mark FORMAT UNIT... | lock-run-key | unlock-run-key\n", argv[0]);
+    fprintf(stderr, "usage: %s hold MS | set UNIT... | fill UNIT COUNT | mark FORMAT[=VALUE] UNIT... | lock-run-key | unlock-run-key\n", argv[0]);
     return 64;
 }

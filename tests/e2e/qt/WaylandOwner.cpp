@@ -1,18 +1,23 @@
 // vorda-e2e-wayland-owner: a Wayland clipboard owner through data-control (ext where the compositor
 // offers it, else wlr). It offers a text as text/plain;charset=utf-8 and text/plain, or as the
 // --type forms given instead, and with a HINT also x-kde-passwordManagerHint holding it, as a
-// password manager marks what it copies. --silent takes every request and never answers. A TEXT of
-// "-" is read from standard input, for texts longer than a command line holds.
+// password manager marks what it copies. --silent takes every request and never answers;
+// --trickle MS writes TEXT one byte every MS milliseconds, over and over, and --endless over and over
+// as fast as the reader takes it, both without end (each request from a process of its own, which
+// ends when the reader closes the pipe). A TEXT of "-" is read from standard input, for texts longer
+// than a command line holds.
 //
-//   vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT|- [HINT]
+//   vorda-e2e-wayland-owner [--silent | --trickle MS | --endless] [--type TYPE]... TEXT|- [HINT]
 //
 // Prints "owner" once it holds the selection; ends when another client takes it, or on SIGTERM.
 
 #include "platform/qt/DataControlProtocols.h"
 
+#include <csignal>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -31,6 +36,8 @@ struct Offered {
     std::optional<std::string> hint;
     std::vector<std::string> types{"text/plain;charset=utf-8", "text/plain"};
     bool silent = false;
+    int trickleMs = 0;   // one byte every this many milliseconds, without end
+    bool endless = false; // the text again and again, without end
     std::vector<int> unanswered; // held open, so the reader sees no end
     bool cancelled = false;
 };
@@ -44,6 +51,14 @@ template <typename Protocol> struct Owner {
             return;
         }
         const std::string& bytes = std::string_view(type) == "x-kde-passwordManagerHint" ? *offered.hint : offered.text;
+        if ((offered.trickleMs > 0 || offered.endless) && !bytes.empty() &&
+            std::string_view(type) != "x-kde-passwordManagerHint") {
+            if (::fork() == 0) {
+                Stream(fd, bytes, offered.trickleMs); // until the reader closes its end
+            }
+            ::close(fd);
+            return;
+        }
         std::size_t written = 0;
         while (written < bytes.size()) {
             const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -53,6 +68,22 @@ template <typename Protocol> struct Owner {
             written += static_cast<std::size_t>(count);
         }
         ::close(fd);
+    }
+    [[noreturn]] static void Stream(int fd, const std::string& text, int trickleMs)
+    {
+        const std::size_t block = trickleMs > 0 ? 1 : 65536;
+        std::string round;
+        while (round.size() < block) {
+            round += text;
+        }
+        for (std::size_t at = 0;; at = (at + block) % text.size()) {
+            if (::write(fd, round.data() + (trickleMs > 0 ? at : 0), block) <= 0) {
+                ::_exit(0);
+            }
+            if (trickleMs > 0) {
+                ::usleep(static_cast<useconds_t>(trickleMs) * 1000);
+            }
+        }
     }
     static void Cancelled(void* data, typename Protocol::Source* /*source*/)
     {
@@ -96,6 +127,10 @@ int main(int argc, char* argv[])
         const std::string_view argument(argv[i]);
         if (argument == "--silent") {
             offered.silent = true;
+        } else if (argument == "--trickle" && i + 1 < argc) {
+            offered.trickleMs = std::atoi(argv[++i]);
+        } else if (argument == "--endless") {
+            offered.endless = true;
         } else if (argument == "--type" && i + 1 < argc) {
             types.emplace_back(argv[++i]);
         } else {
@@ -103,7 +138,8 @@ int main(int argc, char* argv[])
         }
     }
     if (words.empty() || words.size() > 2) {
-        std::fprintf(stderr, "usage: vorda-e2e-wayland-owner [--silent] [--type TYPE]... TEXT|- [HINT]\n");
+        std::fprintf(stderr, "usage: vorda-e2e-wayland-owner [--silent | --trickle MS | --endless] [--type TYPE]... "
+                             "TEXT|- [HINT]\n");
         return 2;
     }
     if (words[0] == "-") {
@@ -117,6 +153,7 @@ int main(int argc, char* argv[])
     if (!types.empty()) {
         offered.types = types;
     }
+    std::signal(SIGCHLD, SIG_IGN); // the processes that stream end on their own, unwaited for
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
         std::fprintf(stderr, "no Wayland compositor\n");

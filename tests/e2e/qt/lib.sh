@@ -387,6 +387,27 @@ qt_encode() {
 
 qt_address() { printf '%s%s' "$(qt_base_address "$1")" "$(qt_encode "$2")"; }
 
+# The most characters of a look-up address; a longer one is cut to it (the "longest" row).
+qt_longest_address() { qt_base_address longest; }
+
+# qt_expect_cut_look_up ITEM TEXT: the browser was asked, once, for the look-up of TEXT cut to the
+# longest address: the start of the whole address, at most that long, and at a whole %XX. Prints
+# the address's length.
+qt_expect_cut_look_up() {
+    local whole line longest
+    whole=$(qt_address "$1" "$2")
+    longest=$(qt_longest_address)
+    desk_poll 10 test -s "$DESK_BROWSER_LOG" || fail "nothing was opened for a text of ${#2} characters"
+    sleep "$QT_QUIET_SECONDS"
+    (($(desk_browser_count) == 1)) || fail "expected one address, the browser got $(desk_browser_count)"
+    line=$(head -n 1 "$DESK_BROWSER_LOG")
+    ((${#line} <= longest)) || fail "the address has ${#line} characters, more than $longest"
+    [[ "$whole" == "$line"* ]] || fail "the address is not the start of the look-up: ${line:0:120}"
+    [[ ! "$line" =~ %[0-9A-F]?$ ]] || fail "the address ends in a split %XX: ...${line: -12}"
+    ((${#line} > longest - 12 || ${#line} == ${#whole})) || fail "the address was cut short: ${#line} characters"
+    echo "${#line}"
+}
+
 # --- The browser stand-in ----------------------------------------------------------------------
 
 # Absence can only be seen by waiting: this long the browser log must stay as it is.

@@ -42,6 +42,46 @@ desk_clear_browser_log
 sleep 1 # the same icon either way: the new selection is given its time to be noticed
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup after)"
+step "an owner that trickles one byte every 90 ms, then a wl-copy: the new text is shown and looked up within 5 s"
+qt_wl_copy "    "
+qt_wait_no_text_icon
+qt_wayland_owner --trickle 90 "slow"
+sleep 1.5 # the trickle is being read, and given up, and read again
+qt_icon_shows_no_text || fail "a text that never ends was shown"
+QT_WAYLAND_OWNER="" # it stays, until wl-copy takes the clipboard from it
+started=$(($(date +%s%N) / 1000000))
+qt_wl_copy "quick"
+desk_poll 5 qt_icon_shows_text || fail "the copy after a trickling owner is not shown within 5 s"
+echo "   the copy after the trickling owner shown after $(($(date +%s%N) / 1000000 - started)) ms" >&2
+desk_clear_browser_log
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup quick)"
+elapsed=$(($(date +%s%N) / 1000000 - started))
+echo "   ... and looked up after ${elapsed} ms" >&2
+((elapsed < 5000 + ${QT_QUIET_SECONDS%.*} * 1000 + 500)) || fail "the copy after a trickling owner took ${elapsed} ms"
+
+step "an owner that sends without end: the program stays small, looks up the first part, follows the next copy"
+qt_wl_copy "    "
+qt_wait_no_text_icon
+qt_wayland_owner --endless "endless "
+desk_poll 5 qt_icon_shows_text || fail "the first part of an endless text is not shown"
+sleep 2
+peak_kib=$(awk '/^VmHWM:/ { print $2 }' "/proc/$QT_PID/status")
+echo "   peak resident memory (VmHWM) with an endless owner: ${peak_kib} KiB" >&2
+((peak_kib < 100 * 1024)) || fail "the program's peak resident memory is ${peak_kib} KiB with an endless owner"
+desk_clear_browser_log
+qt_double_click "$QT_ICON"
+endless=$(printf 'endless %.0s' $(seq 1 200))
+length=$(qt_expect_cut_look_up mnuLookup "$endless") || fail "the endless text's look-up is not the cut one"
+echo "   the endless text's look-up: $length characters" >&2
+qt_wl_copy "    "
+qt_wait_no_text_icon
+qt_wl_copy "next"
+qt_wait_text_icon
+desk_clear_browser_log
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup next)"
+
 step "a password that its manager marks as secret is no text: not shown, never looked up"
 qt_wayland_owner "hunter2" secret
 qt_wait_no_text_icon
