@@ -107,6 +107,15 @@ qt_start_compositor() {
     WAYLAND_DISPLAY=$(qt_wayland_socket)
     export WAYLAND_DISPLAY
 }
+# qt_start_sway CONFIGURATION [SWAY OPTIONS...]: sway, headless, with no input devices, as
+# qt_start_compositor starts a compositor; CONFIGURATION is its whole configuration file.
+qt_start_sway() {
+    printf '%s\n' "$1" >"$DESK_DIR/sway.conf"
+    shift
+    chmod 644 "$DESK_DIR/sway.conf"
+    qt_start_compositor sway env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        sway "$@" -c "$DESK_DIR/sway.conf"
+}
 # qt_prepare_user_session: the folders of the compositor's user (home, runtime, the program's copy);
 # qt_start_compositor makes them where a test has not already.
 qt_prepare_user_session() {

@@ -11,10 +11,7 @@ command -v grim >/dev/null || fail "grim is missing (Debian package grim)"
 qt_start_bare_desktop
 
 step "sway, headless, no XWayland; a session bus and no tray"
-printf 'xwayland disable\noutput HEADLESS-1 resolution 1280x800\n' >"$DESK_DIR/sway.conf"
-chmod 644 "$DESK_DIR/sway.conf"
-qt_start_compositor sway env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    sway -c "$DESK_DIR/sway.conf"
+qt_start_sway $'xwayland disable\noutput HEADLESS-1 resolution 1280x800'
 qt_start_session_bus
 as_user=("${QT_AS_USER[@]}")
 install -m 755 "$VORDA_WAYLAND_POINTER" "$QT_SHARED/bin/pointer"

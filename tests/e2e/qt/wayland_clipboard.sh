@@ -7,10 +7,7 @@ source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 
 step "sway, headless"
-printf 'xwayland disable\n' >"$DESK_DIR/sway.conf"
-chmod 644 "$DESK_DIR/sway.conf"
-qt_start_compositor sway env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    sway -c "$DESK_DIR/sway.conf"
+qt_start_sway 'xwayland disable'
 shared=$QT_SHARED
 as_user=("${QT_AS_USER[@]}")
 

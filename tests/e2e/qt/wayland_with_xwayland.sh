@@ -8,10 +8,7 @@ source "$(dirname "$0")/lib.sh"
 qt_start_desktop
 
 step "sway, headless, with XWayland; a session bus with a watcher"
-printf 'xwayland force\n' >"$DESK_DIR/sway.conf"
-chmod 644 "$DESK_DIR/sway.conf"
-qt_start_compositor sway env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    sway -V -c "$DESK_DIR/sway.conf"
+qt_start_sway 'xwayland force' -V
 as_user=("${QT_AS_USER[@]}")
 # XWayland lets in only its own user's programs.
 on_xwayland() { "${as_user[@]}" env DISPLAY="$xwayland" "$@"; }
