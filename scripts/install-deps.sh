@@ -27,9 +27,9 @@ test_packages=(
     wine wine32:i386 wine64 icoutils
     sway wl-clipboard weston xwayland wtype
     # The desktops' own shells and panels, and what drives them headless: plasmashell's Wayland platform,
-    # a screenshot of sway, GNOME's remote-desktop keyboard (from Python)
+    # a screenshot of sway, GNOME's remote-desktop keyboard (from Python), its settings (gsettings)
     gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
-    kactivitymanagerd kded5 xfce4-panel waybar qtwayland5 grim python3-gi
+    kactivitymanagerd kded5 xfce4-panel waybar qtwayland5 grim python3-gi libglib2.0-bin dconf-gsettings-backend
     # The downloads' checks: lintian, AppStream, the manual page, the SVG icon
     lintian appstream man-db groff-base librsvg2-bin
 )
