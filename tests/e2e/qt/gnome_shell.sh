@@ -61,13 +61,25 @@ said=$(grep -c "no tray to show its icon in" "$DESK_DIR/program.log")
 ((said == 1)) || fail "the missing tray was said $said times"
 
 step "an X program's copy and a Wayland program's copy change the icon and the tooltip"
-icon_share() { qt_item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:IconPixmap 2>/dev/null | md5sum; }
+# The pictures only: the reply's first line names the call and its time.
+icon_share() { qt_item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:IconPixmap 2>/dev/null | tail -n +2 | md5sum; }
+[[ "$(qt_item_call org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:IconPixmap)" == *"array of bytes"* ]] ||
+    fail "the item has no picture"
 no_text_icon=$(icon_share)
-"${as_user[@]}" env DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" sh -c 'printf "  tide pool" | xclip -selection clipboard -i' \
-    >/dev/null 2>&1 &
-desk_track_pid $!
+x_copy() {
+    [[ -n "${x_owner:-}" ]] && desk_kill_pid "$x_owner"
+    printf '%s' "$1" >"$QT_SHARED/x-copy.txt"
+    "${as_user[@]}" env DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" xclip -quiet -selection clipboard \
+        -i "$QT_SHARED/x-copy.txt" >/dev/null 2>&1 &
+    x_owner=$!
+    desk_track_pid "$x_owner"
+}
+x_copy "  tide pool"
 desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'tide pool'" || fail "an X copy did not reach the tooltip: $(qt_item_tooltip)"
 [[ "$(icon_share)" != "$no_text_icon" ]] || fail "the icon did not change for an X copy"
+x_copy "   "
+desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "an X copy of spaces did not reach the tooltip: $(qt_item_tooltip)"
+[[ "$(icon_share)" == "$no_text_icon" ]] || fail "the no-text icon did not come back for spaces"
 # Headless, the seat has no keyboard until a remote desktop session gives it one; a Wayland program
 # needs one to take the clipboard.
 "${as_user[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/gnome_seat_devices.py" >"$DESK_DIR/seat.log" 2>&1 &
@@ -78,6 +90,7 @@ install -m 755 "$VORDA_WINDOW_COPY" "$QT_SHARED/bin/window-copy"
 desk_track_pid $!
 desk_poll 10 grep -q copied "$DESK_DIR/window-copy.log" || fail "the Wayland program did not copy: $(cat "$DESK_DIR/window-copy.log")"
 desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'rock pool'" || fail "a Wayland copy did not reach the tooltip: $(qt_item_tooltip)"
+[[ "$(icon_share)" != "$no_text_icon" ]] || fail "the icon did not change for a Wayland copy"
 
 step "Activate looks up"
 qt_item_call org.kde.StatusNotifierItem.Activate int32:640 int32:10 >/dev/null || fail "Activate failed"
