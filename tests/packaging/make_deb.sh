@@ -4,13 +4,9 @@
 set -euo pipefail
 build=$1
 work=$2
-rm -rf "$work"
-mkdir -p "$work"
-if ! (cd "$build" && cpack -G DEB -B "$work/cpack") >"$work/cpack.log" 2>&1; then
-    tail -n 20 "$work/cpack.log" >&2
-    echo "FAIL: cpack could not make the .deb" >&2
-    exit 1
-fi
+# shellcheck source=cpack_into.sh
+source "$(dirname "$0")/cpack_into.sh"
+cpack_into DEB "$build" "$work" "the .deb"
 debs=("$work"/cpack/*.deb)
 [[ ${#debs[@]} == 1 && -f "${debs[0]}" ]] || { echo "FAIL: cpack made '${debs[*]}', not one .deb" >&2; exit 1; }
 mv "${debs[0]}" "$work/"

@@ -6,12 +6,8 @@ build=$1
 work=$2
 [[ -f "$build/CPackConfig.cmake" ]] ||
     { echo "FAIL: $build has no CPackConfig.cmake: configure the cross-build again (README)" >&2; exit 1; }
-rm -rf "$work"
-mkdir -p "$work"
-if ! (cd "$build" && cpack -G ZIP -B "$work/cpack") >"$work/cpack.log" 2>&1; then
-    tail -n 20 "$work/cpack.log" >&2
-    echo "FAIL: cpack could not make the zip" >&2
-    exit 1
-fi
+# shellcheck source=cpack_into.sh
+source "$(dirname "$0")/cpack_into.sh"
+cpack_into ZIP "$build" "$work" "the zip"
 mv "$work"/cpack/*.zip "$work/"
 echo "PASS: $(cd "$work" && ls -- *.zip)"
