@@ -11,7 +11,7 @@
 //
 // Prints "owner" once it holds the selection; ends when another client takes it, or on SIGTERM.
 
-#include "platform/qt/DataControlProtocols.h"
+#include "platform/qt/clipboard/DataControlProtocols.h"
 
 #include <csignal>
 #include <unistd.h>

@@ -1,8 +1,8 @@
-#include "platform/qt/ClipboardWatcher.h"
+#include "platform/qt/clipboard/ClipboardWatcher.h"
 
 #include "clipboard/ClipboardReader.h"
-#include "platform/qt/WaylandClipboardReader.h"
-#include "platform/qt/X11ClipboardReader.h"
+#include "platform/qt/clipboard/WaylandClipboardReader.h"
+#include "platform/qt/clipboard/X11ClipboardReader.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,9 +1,9 @@
-#include "platform/qt/TrayIcon.h"
+#include "platform/qt/tray/TrayIcon.h"
 
 #include "platform/PlatformNumbers.h"
-#include "platform/qt/NoTrayNotice.h"
-#include "platform/qt/StatusNotifierItem.h"
-#include "platform/qt/XEmbedTrayFilter.h"
+#include "platform/qt/tray/NoTrayNotice.h"
+#include "platform/qt/tray/StatusNotifierItem.h"
+#include "platform/qt/tray/XEmbedTrayFilter.h"
 
 #include <QGuiApplication>
 #include <QSystemTrayIcon>

@@ -1,6 +1,6 @@
-#include "platform/qt/StatusNotifierItem.h"
+#include "platform/qt/tray/StatusNotifierItem.h"
 
-#include "platform/qt/DBusMenuExporter.h"
+#include "platform/qt/tray/DBusMenuExporter.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>

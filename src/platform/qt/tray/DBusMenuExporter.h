@@ -5,7 +5,7 @@
 // reaches the host as one ItemsPropertiesUpdated from the event loop; nothing is sent while nothing
 // changes. The host's click on an item is handed to `onClicked` with the item's id.
 
-#include "platform/qt/DBusTrayTypes.h"
+#include "platform/qt/tray/DBusTrayTypes.h"
 
 #include <QDBusContext>
 #include <QObject>

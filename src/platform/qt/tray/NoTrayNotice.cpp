@@ -1,4 +1,4 @@
-#include "platform/qt/NoTrayNotice.h"
+#include "platform/qt/tray/NoTrayNotice.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

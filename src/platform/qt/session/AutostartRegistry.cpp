@@ -1,4 +1,4 @@
-#include "platform/qt/AutostartRegistry.h"
+#include "platform/qt/session/AutostartRegistry.h"
 
 #include "app/FormDefinitions.h"
 #include "autostart/AutoStart.h"

@@ -1,4 +1,4 @@
-#include "platform/qt/DBusTrayTypes.h"
+#include "platform/qt/tray/DBusTrayTypes.h"
 
 #include <QDBusMetaType>
 #include <QDBusVariant>

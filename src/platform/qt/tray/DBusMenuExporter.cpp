@@ -1,4 +1,4 @@
-#include "platform/qt/DBusMenuExporter.h"
+#include "platform/qt/tray/DBusMenuExporter.h"
 
 #include <QAction>
 #include <QDBusConnection>

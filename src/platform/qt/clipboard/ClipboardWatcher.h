@@ -1,4 +1,6 @@
 #pragma once
+// clipboard/: the session's clipboard followed off the program's thread, from X11 or Wayland data-control.
+
 // The clipboard read on a thread and a connection of their own (to the Wayland compositor where it
 // offers data-control, else to the X display), so that the program's thread never waits on another
 // program: a text of many megabytes takes seconds to come over, and an owner may never answer. What

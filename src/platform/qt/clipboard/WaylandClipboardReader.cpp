@@ -1,8 +1,8 @@
-#include "platform/qt/WaylandClipboardReader.h"
+#include "platform/qt/clipboard/WaylandClipboardReader.h"
 
 #include "clipboard/ClipboardReadBudget.h"
 #include "platform/Platform.h"
-#include "platform/qt/DataControlProtocols.h"
+#include "platform/qt/clipboard/DataControlProtocols.h"
 
 #include <fcntl.h>
 #include <poll.h>

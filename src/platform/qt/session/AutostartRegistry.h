@@ -1,4 +1,6 @@
 #pragma once
+// session/: where the program meets the user's session: its auto-start entry, its boxes, its end.
+
 // The registry, as far as the program uses it, over the XDG autostart folder: the machine-wide Run
 // key is the system autostart folder (the first entry of XDG_CONFIG_DIRS, else /etc/xdg, plus
 // "/autostart") and a value NAME is the desktop entry NAME.desktop, whose Exec line is the value's

@@ -4,7 +4,7 @@
 
 #include "autostart/AutoStart.h"
 #include "autostart/RegistryValue.h"
-#include "platform/qt/AutostartRegistry.h"
+#include "platform/qt/session/AutostartRegistry.h"
 
 #include <gtest/gtest.h>
 

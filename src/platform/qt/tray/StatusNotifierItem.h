@@ -8,7 +8,7 @@
 // program (Qt decides once per run between an item and an XEmbed icon) and drops the point that a
 // host's ContextMenu names.
 
-#include "platform/qt/DBusTrayTypes.h"
+#include "platform/qt/tray/DBusTrayTypes.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>

@@ -1,4 +1,4 @@
-#include "platform/qt/X11ClipboardReader.h"
+#include "platform/qt/clipboard/X11ClipboardReader.h"
 
 #include "clipboard/ClipboardReadBudget.h"
 #include "platform/Platform.h"

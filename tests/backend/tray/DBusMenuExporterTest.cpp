@@ -1,7 +1,7 @@
 // The popup as a tray host sees it through the exported menu: ids, labels with their access keys,
 // separators and enabled states, one update for a burst of changes, and which clicks choose.
 
-#include "platform/qt/DBusMenuExporter.h"
+#include "platform/qt/tray/DBusMenuExporter.h"
 
 #include <QAction>
 #include <QApplication>

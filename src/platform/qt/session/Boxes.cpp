@@ -1,4 +1,4 @@
-#include "platform/qt/Boxes.h"
+#include "platform/qt/session/Boxes.h"
 
 #include <QCloseEvent>
 #include <QInputDialog>

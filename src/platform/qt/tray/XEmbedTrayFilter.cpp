@@ -1,4 +1,4 @@
-#include "platform/qt/XEmbedTrayFilter.h"
+#include "platform/qt/tray/XEmbedTrayFilter.h"
 
 #include <QApplication>
 #include <QHelpEvent>

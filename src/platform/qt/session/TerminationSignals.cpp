@@ -1,4 +1,4 @@
-#include "platform/qt/TerminationSignals.h"
+#include "platform/qt/session/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

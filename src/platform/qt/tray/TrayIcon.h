@@ -1,4 +1,6 @@
 #pragma once
+// tray/: the icon on whatever tray the desktop has (StatusNotifierItem or XEmbed) and the menu it exports.
+
 // The icon on whatever tray the desktop has, and on the one that comes later: a StatusNotifierItem
 // wherever a StatusNotifierWatcher is (most desktops, on X and on Wayland), else Qt's XEmbed icon on
 // X (trayer, xfce4-panel without a session bus, MATE, LXDE). It moves from one to the other as
