@@ -5,7 +5,15 @@
 #     bash scripts/install-deps.sh --test      and the tests: Wine, the compositors, shells and panels,
 #                                              the checks of the downloads (scripts/test.sh)
 #     bash scripts/install-deps.sh --peers     and the programs the benchmarks measure ours against
+#
+# Debian 12 (bookworm) and 13 (trixie) are tested; another release gets trixie's names.
 set -euo pipefail
+
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+case $release in
+    bookworm | trixie) ;;
+    *) echo "install-deps: Debian ${release:-of unknown name} is not tested here; using trixie's package names" >&2 ;;
+esac
 
 # Building the Linux program (the icon script runs at build time) and running it: Qt's Wayland
 # platform, and xdg-open for the look-ups.
@@ -19,20 +27,26 @@ run_packages=(
 # The .deb's dependencies are found by dpkg-shlibdeps; Dictionary.exe is cross-built.
 package_packages=(dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
 test_packages=(
-    clang libclang-rt-14-dev
+    clang libclang-rt-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     libsm-dev libice-dev
-    dbus-daemon desktop-file-utils
-    wine wine32:i386 wine64 icoutils
-    sway wl-clipboard weston xwayland wtype
-    # The desktops' own shells and panels, and what drives them headless: plasmashell's Wayland platform,
-    # a screenshot of sway, GNOME's remote-desktop keyboard (from Python), its settings (gsettings)
+    dbus-daemon dbus-bin desktop-file-utils
+    wine wine32:i386 wine64 icoutils libxml2-utils
+    sway wl-clipboard weston xwayland wtype x11-apps
+    # The desktops' own shells and panels, and what drives them headless: a screenshot of sway, GNOME's
+    # remote-desktop keyboard (from Python), its settings (gsettings)
     gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
-    kactivitymanagerd kded5 xfce4-panel waybar qtwayland5 grim python3-gi libglib2.0-bin dconf-gsettings-backend
+    kactivitymanagerd xfce4-panel waybar grim python3-gi libglib2.0-bin dconf-gsettings-backend
     # The downloads' checks: lintian, AppStream, the manual page, the SVG icon
     lintian appstream man-db groff-base librsvg2-bin
 )
+# Where the releases differ: KDE's module daemon (kded5 for Plasma 5, kded6 for Plasma 6) and
+# plasmashell's Wayland platform (Qt 5's for Plasma 5; Plasma 6's is qt6-wayland, above).
+case $release in
+    bookworm) test_packages+=(kded5 qtwayland5) ;;
+    *) test_packages+=(kded6) ;;
+esac
 peer_packages=(goldendict copyq)
 
 packages=("${run_packages[@]}")

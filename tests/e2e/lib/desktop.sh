@@ -46,6 +46,28 @@ desk_poll() {
     done
 }
 
+# desk_require TOOL...: fails at once, naming the Debian package, for a tool that is not installed;
+# a test that would meet it only as a timeout further on says so first.
+desk_package_of() {
+    case $1 in
+        Xvfb) echo xvfb ;; xwininfo | xprop | xdpyinfo) echo x11-utils ;; convert) echo imagemagick ;;
+        xlogo | xeyes) echo x11-apps ;; Xwayland) echo xwayland ;; wl-copy | wl-paste) echo wl-clipboard ;;
+        swaymsg) echo sway ;; dbus-send | dbus-monitor) echo dbus-bin ;; gsettings) echo libglib2.0-bin ;;
+        kwin_wayland) echo kwin-wayland ;; plasmashell) echo plasma-workspace ;; wrestool | icotool) echo icoutils ;;
+        appstreamcli) echo appstream ;; desktop-file-validate) echo desktop-file-utils ;; man) echo man-db ;;
+        rsvg-convert) echo librsvg2-bin ;; *) echo "$1" ;;
+    esac
+}
+desk_require() {
+    local tool
+    for tool in "$@"; do
+        [[ "$tool" == convert ]] && [[ -x /usr/bin/convert ]] && continue
+        [[ "$tool" != convert ]] && command -v "$tool" >/dev/null && continue
+        echo "FAIL: $tool: not installed; scripts/install-deps.sh --test installs it from $(desk_package_of "$tool")" >&2
+        exit 1
+    done
+}
+
 desk_is_running() { [[ -n "${1:-}" ]] && kill -0 "$1" 2>/dev/null; }
 
 # Kills one process we started, by its id, and waits (bounded) for it to go.
@@ -98,6 +120,7 @@ desk_start() {
 }
 
 desk_start_xvfb() {
+    desk_require Xvfb xwininfo xdotool xclip convert
     local display_file="$DESK_DIR/display"
     rm -f "$display_file"
     # -displayfd lets the server pick a free display number and report it once it accepts clients.
@@ -138,6 +161,7 @@ EOF
 desk_tray_panel() { xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ && !found {print $1; found = 1}'; }
 
 desk_start_tray() {
+    desk_require "${DESK_TRAY_COMMAND[0]}"
     local attempt
     # A second try: on a loaded machine the tray host has been seen to start without ever showing.
     for attempt in 1 2; do

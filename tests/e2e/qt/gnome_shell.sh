@@ -7,7 +7,7 @@
 # looks up, and the exported menu, as the extension asks for it, chooses the thesaurus and Exit.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
-command -v gnome-shell >/dev/null || fail "gnome-shell is missing (Debian package gnome-shell)"
+desk_require gnome-shell gsettings dbus-monitor dbus-daemon xclip python3
 extension=ubuntu-appindicators@ubuntu.com
 [[ -d /usr/share/gnome-shell/extensions/$extension ]] ||
     fail "the AppIndicator extension is missing (Debian package gnome-shell-extension-appindicator)"

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# KDE Plasma 5.27 headless: KWin on a virtual output with XWayland, kded5's StatusNotifierWatcher and
-# plasmashell as the host, as an unprivileged user. On both roads of a Plasma Wayland session (the
+# KDE Plasma headless (5.27 on Debian 12, 6.3 on Debian 13): KWin on a virtual output with XWayland,
+# the StatusNotifierWatcher of kded (kded5 or kded6, as plasmashell's version asks) and plasmashell
+# as the host, as an unprivileged user. On both roads of a Plasma Wayland session (the
 # program on Wayland alone, and on XWayland, where Plasma sessions send every X program) the item
 # exports its menu, the host's Activate and a choice in the menu look up, and a host's ContextMenu
 # opens the program's own popup at the point it names, which Escape and a click elsewhere close.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
-for tool in kwin_wayland kded5 plasmashell; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (Debian packages kwin-wayland, kded5, plasma-workspace, plasma-desktop)"
-done
+desk_require kwin_wayland plasmashell dbus-daemon wl-copy
+# Plasma 5 has kded5, Plasma 6 kded6: the module daemon of plasmashell's own major version.
+plasma_major=$(plasmashell --version 2>/dev/null | sed -n 's/^plasmashell \([0-9]*\)\..*/\1/p')
+[[ -n "$plasma_major" ]] || fail "plasmashell --version names no version: $(plasmashell --version 2>&1 | head -n 2)"
+kded=kded$plasma_major
+desk_require "$kded"
 qt_start_bare_desktop
 qt_prepare_user_session
 qt_start_session_bus
@@ -17,8 +21,9 @@ as_user=("${QT_AS_USER[@]}")
 step "KWin on a virtual output with XWayland"
 # The packaged binary asks for a file capability that an unprivileged container refuses; a copy has none.
 cp /usr/bin/kwin_wayland "$QT_SHARED/bin/kwin_wayland"
-# KWin hands the displays it made to the programs it starts; this one writes them down.
-printf '#!/bin/sh\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
+# KWin hands the displays it made to the programs it starts; this one writes them down, then stays as
+# a session's programs do, until the test ends it (by the pid it leaves).
+printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
 chmod 755 "$QT_SHARED/bin/session-env"
 x_display=$DISPLAY
 unset DISPLAY
@@ -26,13 +31,15 @@ qt_start_compositor kwin env KWIN_COMPOSE=Q "$QT_SHARED/bin/kwin_wayland" --virt
     --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
 desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
 kwin_display=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
+desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
+desk_track_pid "$(cat "$HOME/session-env.pid")"
 
-step "kded5's watcher and plasmashell, the host"
-"${as_user[@]}" env QT_QPA_PLATFORM=offscreen kded5 >"$DESK_DIR/kded.log" 2>&1 &
+step "$kded's watcher and plasmashell $plasma_major, the host"
+"${as_user[@]}" env QT_QPA_PLATFORM=offscreen "$kded" >"$DESK_DIR/kded.log" 2>&1 &
 desk_track_pid $!
-desk_poll 10 qt_bus_has_owner org.kde.kded5 || fail "kded5 did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
-"${as_user[@]}" dbus-send --session --print-reply --dest=org.kde.kded5 /kded org.kde.kded5.loadModule \
-    string:statusnotifierwatcher >/dev/null || fail "kded5 has no statusnotifierwatcher module"
+desk_poll 10 qt_bus_has_owner "org.kde.$kded" || fail "$kded did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
+"${as_user[@]}" dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
+    string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
 desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
 "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
 desk_track_pid $!

@@ -110,6 +110,7 @@ qt_start_compositor() {
 # qt_start_sway CONFIGURATION [SWAY OPTIONS...]: sway, headless, with no input devices, as
 # qt_start_compositor starts a compositor; CONFIGURATION is its whole configuration file.
 qt_start_sway() {
+    desk_require sway
     printf '%s\n' "$1" >"$DESK_DIR/sway.conf"
     shift
     chmod 644 "$DESK_DIR/sway.conf"
@@ -158,14 +159,9 @@ qt_wayland_owner() {
 
 # qt_start_status_notifier_host: a private session bus with the stand-in watcher
 # (tests/e2e/qt/StatusNotifierWatcher.cpp), run as the compositor's user where there is one; exports
-# DBUS_SESSION_BUS_ADDRESS. The watcher prints each registered item to $DESK_DIR/items. Exits the
-# test as skipped (77) where dbus-daemon is missing.
+# DBUS_SESSION_BUS_ADDRESS. The watcher prints each registered item to $DESK_DIR/items.
 qt_start_status_notifier_host() {
     : "${VORDA_SNI_WATCHER:?the stand-in watcher}"
-    local tool
-    for tool in dbus-daemon dbus-send; do
-        command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing (Debian package dbus-daemon)"; exit 77; }
-    done
     qt_start_session_bus
     "${QT_AS_USER[@]}" "$VORDA_SNI_WATCHER" >"$DESK_DIR/items" 2>"$DESK_DIR/watcher.log" &
     desk_track_pid $!
@@ -174,6 +170,7 @@ qt_start_status_notifier_host() {
 # qt_start_session_bus: a private session bus, as the compositor's user where there is one; exports
 # DBUS_SESSION_BUS_ADDRESS.
 qt_start_session_bus() {
+    desk_require dbus-daemon dbus-send
     "${QT_AS_USER[@]}" dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/session-bus" \
         --print-address=1 >"$DESK_DIR/bus-address" 2>"$DESK_DIR/bus.log" &
     desk_track_pid $!
@@ -249,6 +246,7 @@ qt_item_tooltip_has() { [[ "$(qt_item_tooltip)" == *"$1"* ]]; }
 # qt_wl_copy_file FILE [WL-COPY OPTIONS...], qt_wl_copy TEXT [OPTIONS...]: a Wayland program
 # (wl-copy) takes the clipboard, in place of the owner before, and keeps it until the next copy.
 qt_wl_copy_file() {
+    desk_require wl-copy
     local file=$1
     shift
     [[ -n "$QT_WAYLAND_OWNER" ]] && desk_kill_pid "$QT_WAYLAND_OWNER"

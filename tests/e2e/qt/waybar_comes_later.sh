@@ -6,8 +6,7 @@
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 : "${VORDA_WAYLAND_POINTER:?the pointer tool for Wayland}"
-command -v waybar >/dev/null || fail "waybar is missing (Debian package waybar)"
-command -v grim >/dev/null || fail "grim is missing (Debian package grim)"
+desk_require waybar grim
 qt_start_bare_desktop
 
 step "sway, headless, no XWayland; a session bus and no tray"

@@ -5,6 +5,7 @@
 # compositor passes on to Wayland. A picture, spaces only and a marked password are no text.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
+desk_require Xwayland xlogo
 qt_start_desktop
 
 step "sway, headless, with XWayland; a session bus with a watcher"

@@ -3,6 +3,7 @@
 # standard error what cannot work, runs on, and follows the X display's clipboard.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
+desk_require weston
 qt_start_desktop
 
 step "weston, headless"

@@ -5,6 +5,7 @@
 # on an item of the menu that the item exports (a Wayland program cannot place a popup of its own).
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
+desk_require swaymsg wtype
 qt_start_desktop
 
 step "sway, headless, no XWayland; a session bus with a watcher"

@@ -5,7 +5,7 @@
 # session bus for the program the same tray docks its XEmbed icon, whose popup is the program's own.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
-command -v xfce4-panel >/dev/null || fail "xfce4-panel is missing (Debian package xfce4-panel)"
+desk_require xfce4-panel
 qt_start_bare_desktop # the panel is the tray here
 
 # One panel along the top holding the tray plugin, and nothing else.

@@ -10,6 +10,7 @@ mkdir -p "$work"
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
+command -v wrestool >/dev/null || { fail "wrestool: not installed; scripts/install-deps.sh --test installs it from icoutils"; exit 1; }
 listing=$(wrestool -l "$exe")
 echo "$listing"
 
@@ -60,7 +61,8 @@ for os in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f
     1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
     expect_in_manifest "<supportedOS Id=\"{$os}\"/>" "supportedOS $os"
 done
-xmllint --noout "$work/manifest.xml" 2>/dev/null || ! command -v xmllint >/dev/null || fail "the manifest is not well-formed XML"
+command -v xmllint >/dev/null || fail "xmllint: not installed; scripts/install-deps.sh --test installs it from libxml2-utils"
+xmllint --noout "$work/manifest.xml" 2>/dev/null || fail "the manifest is not well-formed XML"
 
 ((status == 0)) && echo "PASS: icons, version block and manifest"
 exit "$status"

@@ -13,6 +13,7 @@ WINE_WORK=$(cd "$WINE_WORK" && pwd)
 SOURCE_DIR=""
 source "$here/wine_session.sh"
 
+desk_require wine wineboot wineserver
 [[ -f "$exe" ]] || fail "no Dictionary.exe at $exe"
 rm -rf "$WINEPREFIX" "$SCREENSHOTS"
 

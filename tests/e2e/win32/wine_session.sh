@@ -31,6 +31,7 @@ step() { echo "-- $*"; }
 
 wine_session_begin() {
     local name=$1
+    desk_require wine wineserver
     [[ -f "$PROGRAM_UNIX_PATH" ]] || fail "no prepared Wine prefix with Dictionary.exe at $WINEPREFIX"
     rm -rf "${WINE_WORK:?}/$name"
     mkdir -p "$SCREENSHOTS"
