@@ -3,14 +3,15 @@
 # the StatusNotifierWatcher of kded (kded5 or kded6, as plasmashell's version asks) and plasmashell
 # as the host, as an unprivileged user. On both roads of a Plasma Wayland session (the
 # program on Wayland alone, and on XWayland, where Plasma sessions send every X program) the item
-# exports its menu, the host's Activate and a choice in the menu look up, and a host's ContextMenu
+# exports its menu, the host's Activate and a choice in the menu look up, an X program's password
+# (marked as password managers mark it) is no text, and a host's ContextMenu
 # opens the program's own popup at the point it names, which Escape and a click elsewhere close.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
-desk_require kwin_wayland plasmashell dbus-daemon wl-copy
+desk_require kwin_wayland plasmashell dbus-daemon wl-copy xlogo
 # Plasma 5 has kded5, Plasma 6 kded6: the module daemon of plasmashell's own major version.
-plasma_major=$(plasmashell --version 2>/dev/null | sed -n 's/^plasmashell \([0-9]*\)\..*/\1/p')
-[[ -n "$plasma_major" ]] || fail "plasmashell --version names no version: $(plasmashell --version 2>&1 | head -n 2)"
+plasma_major=$(QT_QPA_PLATFORM=offscreen plasmashell --version 2>/dev/null | sed -n 's/^plasmashell \([0-9]*\)\..*/\1/p')
+[[ -n "$plasma_major" ]] || fail "plasmashell --version names no version: $(QT_QPA_PLATFORM=offscreen plasmashell --version 2>&1 | head -n 2)"
 kded=kded$plasma_major
 desk_require "$kded"
 qt_start_bare_desktop
@@ -86,6 +87,31 @@ xdotool() { "${as_user[@]}" /usr/bin/xdotool "$@"; }
 QT_PID=$!
 desk_track_pid "$QT_PID"
 check_item XWayland "rock pool"
+
+step "an X program's copies on KWin's X display: a marked password is no text, a plain copy is text"
+: "${VORDA_X11_LATE_OWNER:?the X owner that can mark its text}"
+install -m 755 "$VORDA_X11_LATE_OWNER" "$QT_SHARED/bin/x11-owner"
+# x_owner TEXT HINT: an X program owns the clipboard, its text marked with HINT as a password manager does.
+x_owner() {
+    rm -f "$QT_SHARED/x-owner.txt"
+    "${as_user[@]}" env DISPLAY="$kwin_display" "$QT_SHARED/bin/x11-owner" "$1" 0 "$2" >"$QT_SHARED/x-owner.txt" 2>&1 &
+    desk_track_pid $!
+    desk_poll 5 grep -q owner "$QT_SHARED/x-owner.txt" || fail "the X owner did not take the clipboard: $(cat "$QT_SHARED/x-owner.txt")"
+}
+# KWin hands an X program's copy on to Wayland while an X window has the focus, as where a user copies.
+"${as_user[@]}" env DISPLAY="$kwin_display" xlogo >"$DESK_DIR/xlogo.log" 2>&1 &
+desk_track_pid $!
+xlogo_window() { xdotool search --name '^xlogo$' 2>/dev/null | head -n 1; }
+xlogo_shown() { [[ -n "$(xlogo_window)" ]] && desk_window_is_viewable "$(xlogo_window)"; }
+desk_poll 10 xlogo_shown || fail "the X window did not show on KWin's X display"
+xdotool windowactivate --sync "$(xlogo_window)" 2>/dev/null || true
+x_owner "sea salt" public
+desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'sea salt'" || fail "an X copy did not reach the tooltip: $(qt_item_tooltip)"
+x_owner "hunter2" secret
+desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "an X program's password reached the tooltip: $(qt_item_tooltip)"
+desk_clear_browser_log
+qt_item_call org.kde.StatusNotifierItem.Activate int32:1200 int32:790 >/dev/null || fail "Activate failed"
+qt_expect_nothing_opened "Activate on an X program's password"
 
 step "a host's ContextMenu: the popup at the point it names, closed by Escape and by a click elsewhere"
 desk_clear_browser_log

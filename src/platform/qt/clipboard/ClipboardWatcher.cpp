@@ -1,7 +1,9 @@
 #include "platform/qt/clipboard/ClipboardWatcher.h"
 
+#include "clipboard/ClipboardReadBudget.h"
 #include "clipboard/ClipboardReader.h"
 #include "platform/qt/clipboard/WaylandClipboardReader.h"
+#include "platform/qt/clipboard/WaylandReaderWithXMarks.h"
 #include "platform/qt/clipboard/X11ClipboardReader.h"
 
 #include <fcntl.h>
@@ -19,7 +21,7 @@
 namespace vorda::qt {
 namespace {
 
-// The native wait and read of one reader (X11ClipboardReader or WaylandClipboardReader). When its
+// The native wait and read of one reader (X11ClipboardReader or WaylandReaderWithXMarks). When its
 // connection breaks (the server let go of this client, or went away and came back) it connects
 // again at the next wait; until then every read fails.
 template <typename Reader> class ReconnectingSource final : public ClipboardSource {
@@ -62,7 +64,8 @@ public:
         if (!reader_) {
             throw PlatformError("the connection to the display is lost");
         }
-        return reader_->ReadText(stop_);
+        const ClipboardRead read;
+        return reader_->ReadText(read, stop_);
     }
 
 private:
@@ -78,10 +81,24 @@ private:
     int stop_;
 };
 
-std::unique_ptr<WaylandClipboardReader> ConnectWayland()
+// The Wayland reader, with the X display's owner asked for its password mark where there is one.
+std::unique_ptr<WaylandReaderWithXMarks> ConnectWayland(std::string& why)
+{
+    auto wayland = WaylandClipboardReader::Connect(why);
+    if (!wayland) {
+        return nullptr;
+    }
+    try {
+        return std::make_unique<WaylandReaderWithXMarks>(std::move(wayland), X11ClipboardReader::Connect());
+    } catch (const PlatformError& error) {
+        why = error.what();
+        return nullptr;
+    }
+}
+std::unique_ptr<WaylandReaderWithXMarks> ConnectWaylandAgain()
 {
     std::string why;
-    return WaylandClipboardReader::Connect(why);
+    return ConnectWayland(why);
 }
 
 // The reader for this session: in a Wayland session whose compositor offers data-control, its own;
@@ -91,9 +108,9 @@ std::unique_ptr<ClipboardSource> ChooseSource(int stopDescriptor)
 {
     std::string whyNotWayland;
     if (std::getenv("WAYLAND_DISPLAY") != nullptr) {
-        if (auto reader = WaylandClipboardReader::Connect(whyNotWayland)) {
-            return std::make_unique<ReconnectingSource<WaylandClipboardReader>>(std::move(reader), ConnectWayland,
-                                                                                stopDescriptor);
+        if (auto reader = ConnectWayland(whyNotWayland)) {
+            return std::make_unique<ReconnectingSource<WaylandReaderWithXMarks>>(std::move(reader), ConnectWaylandAgain,
+                                                                                 stopDescriptor);
         }
     }
     if (auto reader = X11ClipboardReader::Connect()) {

@@ -113,7 +113,7 @@ public:
         return finished_ || wl_display_get_error(connection_->display) != 0;
     }
 
-    std::u16string ReadText(int stopDescriptor) override
+    std::u16string ReadText(const ClipboardRead& read, int stopDescriptor) override
     {
         if (Broken()) {
             throw PlatformError("the connection to the compositor is lost");
@@ -121,7 +121,6 @@ public:
         if (selection_ == nullptr) {
             return {};
         }
-        const ClipboardRead read;
         if (Offers(kPasswordHintForm)) {
             // A password is neither shown nor sent away.
             std::optional<std::string> hint;

@@ -9,6 +9,10 @@
 #include <string>
 #include <string_view>
 
+namespace vorda {
+class ClipboardRead;
+}
+
 namespace vorda::qt {
 
 class WaylandClipboardReader {
@@ -33,9 +37,9 @@ public:
 
     // The selection's text, "" when there is none (nothing copied, a picture only, or a password that
     // its manager marks as secret); the first part of a text longer than the budget. Throws
-    // vorda::PlatformError when the owner does not answer in time, vorda::ReadStopped when
-    // `stopDescriptor` becomes readable, a new selection comes or the connection breaks meanwhile.
-    virtual std::u16string ReadText(int stopDescriptor) = 0;
+    // vorda::PlatformError when the owner does not answer within `read`'s budget, vorda::ReadStopped
+    // when `stopDescriptor` becomes readable, a new selection comes or the connection breaks meanwhile.
+    virtual std::u16string ReadText(const ClipboardRead& read, int stopDescriptor) = 0;
 
 protected:
     WaylandClipboardReader() = default;

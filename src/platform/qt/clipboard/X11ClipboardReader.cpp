@@ -358,6 +358,22 @@ std::optional<std::string> PasswordHint(State& s, const ClipboardRead& read, int
     return std::nullopt;
 }
 
+// Whether the owner, offering `offered`, marks its copy as a password.
+bool OfferMarksSecret(State& s, const ClipboardRead& read, int stop, const std::optional<std::vector<std::uint32_t>>& offered)
+{
+    return offered && std::find(offered->begin(), offered->end(), s.passwordHint) != offered->end() &&
+           PasswordHintMarksSecret(PasswordHint(s, read, stop));
+}
+
+// The connection, fit for a question to the clipboard's owner.
+void CheckConnection(State& s)
+{
+    if (xcb_connection_has_error(s.connection) != 0) {
+        throw PlatformError("the connection to the X display is lost");
+    }
+    DropLateAnswers(s);
+}
+
 void WatchOwnerChanges(State& s)
 {
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(s.connection, &xcb_xfixes_id);
@@ -451,14 +467,17 @@ bool X11ClipboardReader::TakeChange()
     return changed;
 }
 
-std::u16string X11ClipboardReader::ReadText(int stopDescriptor)
+bool X11ClipboardReader::MarksSecret(const ClipboardRead& read, int stopDescriptor)
 {
     State& s = *state_;
-    if (xcb_connection_has_error(s.connection) != 0) {
-        throw PlatformError("the connection to the X display is lost");
-    }
-    const ClipboardRead read;
-    DropLateAnswers(s);
+    CheckConnection(s);
+    return SelectionOwner(s) != XCB_NONE && OfferMarksSecret(s, read, stopDescriptor, OfferedTargets(s, read, stopDescriptor));
+}
+
+std::u16string X11ClipboardReader::ReadText(const ClipboardRead& read, int stopDescriptor)
+{
+    State& s = *state_;
+    CheckConnection(s);
     const xcb_window_t owner = SelectionOwner(s);
     if (owner == XCB_NONE) {
         return {};
@@ -468,7 +487,7 @@ std::u16string X11ClipboardReader::ReadText(int stopDescriptor)
     };
     // Asking first keeps a picture on the clipboard from being sent over at all.
     const auto offered = OfferedTargets(s, read, stopDescriptor);
-    if (offered && offers(offered, s.passwordHint) && PasswordHintMarksSecret(PasswordHint(s, read, stopDescriptor))) {
+    if (OfferMarksSecret(s, read, stopDescriptor, offered)) {
         return {}; // a password is neither shown nor sent away
     }
     for (std::size_t i = 0; i < kX11TextForms.size(); ++i) {

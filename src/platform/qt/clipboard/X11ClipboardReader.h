@@ -10,6 +10,10 @@
 #include <memory>
 #include <string>
 
+namespace vorda {
+class ClipboardRead;
+}
+
 namespace vorda::qt {
 
 class X11ClipboardReader {
@@ -33,9 +37,12 @@ public:
 
     // The clipboard's text as it is now: "" when the clipboard is empty or holds no text (a picture
     // only, a password marked secret); the first part of a text longer than the budget. Throws
-    // vorda::PlatformError when the owner does not answer in time, vorda::ReadStopped when
-    // `stopDescriptor` becomes readable or a new owner takes the clipboard meanwhile.
-    std::u16string ReadText(int stopDescriptor);
+    // vorda::PlatformError when the owner does not answer within `read`'s budget, vorda::ReadStopped
+    // when `stopDescriptor` becomes readable or a new owner takes the clipboard meanwhile.
+    std::u16string ReadText(const ClipboardRead& read, int stopDescriptor);
+    // Whether the clipboard's owner marks what it holds as a password; asks for its forms only, never
+    // for the text. Throws as ReadText does.
+    bool MarksSecret(const ClipboardRead& read, int stopDescriptor);
 
     struct State; // the connection and its atoms, known to the .cpp only
 
