@@ -17,6 +17,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <list>
 #include <string>
