@@ -37,7 +37,14 @@ validation = subprocess.run(
     ["appstreamcli", "validate", "--pedantic", "--no-net", "--explain", str(metainfo)],
     capture_output=True, text=True, check=False)
 print(validation.stdout, end="")
-if validation.returncode != 0 or re.search(r"^[EWIP]: ", validation.stdout, re.MULTILINE):
+notes = re.findall(r"^[EWIP]: .*$", validation.stdout, re.MULTILINE)
+# The developer block came with AppStream 1.0 (Debian 13), which calls the older developer_name
+# deprecated; a validator before 1.0 (Debian 12) does not know the block yet, and says only that.
+version_answer = subprocess.run(["appstreamcli", "--version"], capture_output=True, text=True, check=False).stdout
+validator = re.search(r"(\d+)\.(\d+)", version_answer)
+if validator and int(validator.group(1)) < 1:
+    notes = [note for note in notes if not re.fullmatch(r"I: [\w.]+:\d+: unknown-tag developer", note)]
+if validation.returncode != 0 or notes:
     fail("appstreamcli validate --pedantic reports something")
 
 component = ET.parse(metainfo).getroot()

@@ -311,6 +311,14 @@ desk_clip_image() {
 desk_clipboard_offers() { [[ $'\n'"$(xclip -selection clipboard -o -t TARGETS 2>/dev/null)"$'\n' == *$'\n'"$1"$'\n'* ]]; }
 
 desk_convert() { if [[ -x /usr/bin/convert ]]; then /usr/bin/convert "$@"; else convert "$@"; fi; }
+# desk_share FILE EXPRESSION [OPTIONS...]: the mean of EXPRESSION (1 or 0 a pixel) over FILE after
+# OPTIONS (a crop, say). ImageMagick 7.1 prints a stray "list" line before the figure; only the
+# figure, the last line, counts.
+desk_share() {
+    local file=$1 expression=$2
+    shift 2
+    desk_convert "$file" "$@" -fx "$expression" -format '%[fx:mean]' info: 2>/dev/null | tail -n 1
+}
 
 # The browser stand-in's record.
 desk_browser_lines() { cat "$DESK_BROWSER_LOG"; }

@@ -357,7 +357,7 @@ qt_wait_window_gone() { desk_poll 5 qt_window_is_gone "$1" || fail "window $1 is
 qt_icon_red_share() {
     local file="$DESK_DIR/icon-now.png"
     desk_screenshot "$file" "$QT_ICON" 2>/dev/null || { echo 0; return; }
-    desk_convert "$file" -fx '(r>0.8 && g<0.2 && b<0.2) ? 1 : 0' -format '%[fx:mean]' info: 2>/dev/null || echo 0
+    desk_share "$file" '(r>0.8 && g<0.2 && b<0.2) ? 1 : 0' || echo 0
 }
 qt_icon_shows_no_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share > 0.10) }'; }
 qt_icon_shows_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share < 0.02) }'; }

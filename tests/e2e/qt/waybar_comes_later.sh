@@ -37,7 +37,7 @@ qt_wait_watcher_item 15
 screen_share() {
     screen || return 1
     local share
-    share=$(desk_convert "$DESK_DIR/screen.png" -crop "$1" -fx "$2" -format '%[fx:mean]' info: 2>/dev/null) || return 1
+    share=$(desk_share "$DESK_DIR/screen.png" "$2" -crop "$1") || return 1
     awk -v share="$share" -v least="$3" 'BEGIN { exit !(share > least) }'
 }
 # The tray sits at the bar's right end; the icon is the open book (text on the clipboard), its blue.

@@ -53,8 +53,7 @@ panel_shows_icon() {
     desk_screenshot "$DESK_DIR/panel.png" 2>/dev/null || return 1
     # The open book's yellow hand, within the tray's first button.
     local share
-    share=$(desk_convert "$DESK_DIR/panel.png" -crop 24x30+0+0 -fx '(r>0.7 && g>0.7 && b<0.3) ? 1 : 0' \
-        -format '%[fx:mean]' info: 2>/dev/null) || return 1
+    share=$(desk_share "$DESK_DIR/panel.png" '(r>0.7 && g>0.7 && b<0.3) ? 1 : 0' -crop 24x30+0+0) || return 1
     awk -v share="$share" 'BEGIN { exit !(share > 0.02) }'
 }
 
