@@ -9,9 +9,13 @@
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 desk_require kwin_wayland plasmashell dbus-daemon wl-copy xlogo
-# Plasma 5 has kded5, Plasma 6 kded6: the module daemon of plasmashell's own major version.
-plasma_major=$(QT_QPA_PLATFORM=offscreen plasmashell --version 2>/dev/null | sed -n 's/^plasmashell \([0-9]*\)\..*/\1/p')
-[[ -n "$plasma_major" ]] || fail "plasmashell --version names no version: $(QT_QPA_PLATFORM=offscreen plasmashell --version 2>&1 | head -n 2)"
+# Plasma 5 has kded5, Plasma 6 kded6: the module daemon of the installed Plasma's major version, as
+# its package says (plasmashell 6.3 --version crashes without a display).
+plasma_version=$(dpkg-query -W -f='${Version}' plasma-workspace 2>/dev/null)
+plasma_major=$(sed -n 's/^\([0-9]*:\)\{0,1\}\([0-9]*\)\..*/\2/p' <<<"$plasma_version")
+[[ -n "$plasma_major" ]] || fail "the plasma-workspace package names no version: '$plasma_version'"
+# A crash of a KDE program would start its crash dialog and wait on it; the test is to fail instead.
+export KDE_DEBUG=1
 kded=kded$plasma_major
 desk_require "$kded"
 qt_start_bare_desktop
@@ -128,8 +132,14 @@ read -r popup_x popup_y popup_width popup_height < <(popup_at)
     fail "the popup is at $popup_x,$popup_y (${popup_width}x$popup_height), not at 1100,30"
 xdotool key Escape
 qt_wait_popup_closed
-qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:1100 int32:30 >/dev/null || fail "ContextMenu failed"
+# Near the bottom corner, as a panel at the bottom asks: the popup moves up and left into the screen.
+qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:1000 int32:745 >/dev/null || fail "ContextMenu failed"
 desk_poll 5 qt_popup_is_open || fail "no popup on the second ContextMenu"
+read -r popup_x popup_y popup_width popup_height < <(popup_at)
+((popup_x >= 0 && popup_y >= 0 && popup_x + popup_width <= 1280 && popup_y + popup_height <= 800)) ||
+    fail "the popup at $popup_x,$popup_y (${popup_width}x$popup_height) is not wholly on the 1280x800 screen"
+((popup_x <= 1000 && popup_x + popup_width >= 1000 && popup_y <= 745 && popup_y + popup_height >= 745 - 5)) ||
+    fail "the popup at $popup_x,$popup_y (${popup_width}x$popup_height) is not at 1000,745"
 xdotool mousemove 200 600 click 1
 qt_wait_popup_closed
 qt_expect_nothing_opened "a popup closed without a choice"
