@@ -40,9 +40,11 @@ wine_session_begin() {
     desk_on_cleanup "wineserver -k"
 }
 
-# program_start [WINDOWS_PATH]: the installed Dictionary.exe unless another copy is named.
+# program_start [WINDOWS_PATH]: the installed Dictionary.exe unless another copy is named. With
+# PROGRAM_WINEDEBUG set, Wine traces those channels into program.log, for the program and for the
+# session's explorer (the tray), which the first Windows program of the session starts.
 program_start() {
-    wine "${1:-$PROGRAM_PATH}" >>"$DESK_DIR/program.log" 2>&1 &
+    WINEDEBUG=${PROGRAM_WINEDEBUG:-$WINEDEBUG} wine "${1:-$PROGRAM_PATH}" >>"$DESK_DIR/program.log" 2>&1 &
     PROGRAM_PID=$!
     desk_track_pid "$PROGRAM_PID"
 }
