@@ -10,8 +10,9 @@
 # here) and kept as a pristine tarball in $VORDA_FRESH_ROOT_STORE (default /var/tmp/vorda-fresh-root);
 # every run unpacks a new copy, so nothing one run installs reaches the next, and nothing installed on
 # this machine reaches the command. Downloaded .deb files are kept between runs (apt's archive folder
-# is shared), which saves the downloads but installs every package anew. Exit status: the command's,
-# or 2 when the root could not be made.
+# is shared), which saves the downloads but installs every package anew. Exit status: the command's;
+# 2 when the root could not be made; 3 when the command passed but left processes running in the root
+# (a test that does not end what it starts), which are named and ended.
 set -euo pipefail
 
 usage() { echo "usage: bash scripts/fresh-root.sh [--keep] RELEASE -- COMMAND..." >&2; exit 2; }
@@ -79,13 +80,19 @@ processes_inside() {
     done
     return 0
 }
-clean_up() {
-    local pid i
-    # What the command left running in the root is a fault of the command's; it is named, then ended.
+# What the command left running in the root is a fault of the command's; it is named, then ended.
+end_leftovers() {
+    local pid found=1
     for pid in $(processes_inside); do
         echo "fresh-root: still running in the root, ended: $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | cut -c1-120)" >&2
         kill -KILL "$pid" 2>/dev/null || true
+        found=0
     done
+    return "$found"
+}
+clean_up() {
+    local i
+    end_leftovers || true
     for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
         umount -R "${mounts[i]}" 2>/dev/null || umount -R -l "${mounts[i]}" 2>/dev/null || true
     done
@@ -119,5 +126,10 @@ echo "fresh-root: Debian $release, a clean clone of $(git -C "$checkout" rev-par
 status=0
 chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
     LANG=C.UTF-8 TERM=dumb CI=true /bin/bash -c 'cd "/work/$0" && exec "$@"' "$project" "$@" </dev/null || status=$?
+# A moment for what was ending anyway (a bus's last clients) before anything counts as left behind.
+sleep 2
+if end_leftovers && ((status == 0)); then
+    status=3
+fi
 echo "fresh-root: Debian $release: exit status $status"
 exit "$status"
