@@ -8,19 +8,19 @@ bash scripts/install-deps.sh --test
 
 jobs=$(nproc)
 
-echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+echo "== [${SECONDS} s] Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DVORDA_PLATFORM=none -DVORDA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
-echo "== Fuzz targets, a short run each (clang libFuzzer, ASan and UBSan)"
+echo "== [${SECONDS} s] Fuzz targets, a short run each (clang libFuzzer, ASan and UBSan)"
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORDA_PLATFORM=none -DVORDA_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j "$jobs" --target vorda_fuzz_targets
 ctest --test-dir build/fuzz --output-on-failure -L fuzz -j "$jobs"
 
 native_options=()
-echo "== Dictionary.exe, cross-built for 32-bit Windows"
+echo "== [${SECONDS} s] Dictionary.exe, cross-built for 32-bit Windows"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build build/win32 -j "$jobs"
@@ -34,7 +34,7 @@ elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     why="this machine cannot run 32-bit Wine ($(/usr/lib/wine/wine --version 2>&1 | tail -n 1 || true))"
 fi
 if [[ -n "${why:-}" ]]; then
-    echo "== Dictionary.exe, cross-built for 64-bit Windows: $why"
+    echo "== [${SECONDS} s] Dictionary.exe, cross-built for 64-bit Windows: $why"
     cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     cmake --build build/win64 -j "$jobs"
@@ -45,7 +45,8 @@ else
     echo "Windows end-to-end and fault tests: build/win32/Dictionary.exe under 32-bit Wine"
 fi
 
-echo "== The Linux program, unit tests and end-to-end tests"
+echo "== [${SECONDS} s] The Linux program, unit tests and end-to-end tests"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_BUILD_TESTS=ON "${native_options[@]}" >/dev/null
 cmake --build build/native -j "$jobs"
 ctest --test-dir build/native --output-on-failure
+echo "== [${SECONDS} s] every test passed"
