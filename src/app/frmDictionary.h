@@ -66,6 +66,9 @@ private:
     void RefreshTrayIcon();
     void SendTrayRequest(std::uint32_t message);
     void RunLookup(MenuItem item);
+    // The auto-start value under one root's Run key; whether it was written, or deleted (or absent).
+    bool WriteAutoStartValue(std::uint32_t root, const std::u16string& command);
+    void DeleteAutoStartValue(std::uint32_t root);
 
     // What the poll shows for one clipboard content, made once for it: five ticks a second mostly
     // show the same content, and each still writes all of it.

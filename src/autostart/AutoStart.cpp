@@ -1,5 +1,7 @@
-// Members of frmDictionary: writing and removing the auto-start value. Each step is skipped when it fails, and no return code is
-// looked at: a user without rights to the key simply gets no value, and start-up and exit go on.
+// Members of frmDictionary: writing and removing the auto-start value. The machine's Run key starts
+// the program for everyone; most users may not write it (a standard user, an administrator who has
+// not elevated, anyone but root on Linux), so where it is refused the value goes under the user's own
+// Run key instead. Nothing is ever said: start-up and exit go on whatever the registry answers.
 
 #include "autostart/AutoStart.h"
 
@@ -10,34 +12,48 @@
 
 namespace vorda {
 
-void frmDictionary::RunAtStartUp()
+bool frmDictionary::WriteAutoStartValue(std::uint32_t root, const std::u16string& command)
 {
     RegistryKey hKey = 0;
-    SkippingFailedStep([&] {
-        platform_.RegOpenKeyExA(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
-    });
+    std::int32_t opened = -1;
+    std::int32_t written = -1;
+    SkippingFailedStep([&] { opened = platform_.RegOpenKeyExA(root, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey); });
+    SkippingFailedStep([&] { written = SetValueEx(hKey, std::u16string(kAutoStartValueName), kRegistryText, command); });
+    SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
+    return opened == 0 && written == 0;
+}
+
+void frmDictionary::RunAtStartUp()
+{
     std::optional<std::u16string> command;
     SkippingFailedStep([&] {
         command = AutoStartCommand(platform_.ApplicationFolder(), platform_.ProgramFileName(),
                                    platform_.PathSeparator());
     });
-    SkippingFailedStep([&] {
-        // Without a path there is nothing worth writing: an empty value would start nothing.
-        if (command) {
-            SetValueEx(hKey, std::u16string(kAutoStartValueName), kRegistryText, *command);
-        }
-    });
+    // Without a path there is nothing worth writing: an empty value would start nothing.
+    if (!command) {
+        return;
+    }
+    // A machine-wide value starts the program for this user too: a second one would start it twice.
+    if (!WriteAutoStartValue(kLocalMachineKey, *command)) {
+        WriteAutoStartValue(kCurrentUserKey, *command);
+    }
+}
+
+void frmDictionary::DeleteAutoStartValue(std::uint32_t root)
+{
+    RegistryKey hKey = 0;
+    SkippingFailedStep([&] { platform_.RegOpenKeyExA(root, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey); });
+    SkippingFailedStep([&] { platform_.RegDeleteValueA(hKey, platform_.ToAnsi(kAutoStartValueName)); });
     SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
 }
 
 void frmDictionary::DoNotRunAtStartUp()
 {
-    RegistryKey hKey = 0;
-    SkippingFailedStep([&] {
-        platform_.RegOpenKeyExA(kLocalMachineKey, platform_.ToAnsi(kRunKey), 0, kSetValueAccess, hKey);
-    });
-    SkippingFailedStep([&] { platform_.RegDeleteValueA(hKey, platform_.ToAnsi(kAutoStartValueName)); });
-    SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
+    // Either may hold the value (the user's rights may have changed since it was written): both go,
+    // as far as this user may.
+    DeleteAutoStartValue(kCurrentUserKey);
+    DeleteAutoStartValue(kLocalMachineKey);
 }
 
 } // namespace vorda

@@ -173,6 +173,17 @@ std::intptr_t FakePlatform::ShellExecuteA(WindowHandle owner, std::string_view o
     return 42;
 }
 
+FakePlatform::Refusal FakePlatform::RefusalOf(std::uint32_t root) const
+{
+    const auto found = refusals.find(root);
+    return found == refusals.end() ? Refusal::None : found->second;
+}
+
+std::map<std::string, StoredValue>& FakePlatform::ValuesOf(std::uint32_t root)
+{
+    return root == kCurrentUserKey ? userRunKey : runKey;
+}
+
 std::int32_t FakePlatform::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                                         std::uint32_t access, RegistryKey& key)
 {
@@ -180,14 +191,14 @@ std::int32_t FakePlatform::RegOpenKeyExA(std::uint32_t root, std::string_view su
         log.push_back("RegOpenKeyEx " + std::to_string(root) + " " + std::string(subKey) + " " +
                       std::to_string(options) + " " + std::to_string(access));
     }
-    if (registryDenied) {
+    if (registryDenied || RefusalOf(root) == Refusal::Open) {
         return kErrorAccessDenied;
     }
-    if (root != kLocalMachineKey || subKey != kRunKeyNarrow) {
+    if ((root != kLocalMachineKey && root != kCurrentUserKey) || subKey != kRunKeyNarrow) {
         return kErrorFileNotFound;
     }
     key = nextKey_++;
-    openKeys_[key] = true;
+    openKeys_[key] = root;
     return 0;
 }
 
@@ -198,10 +209,14 @@ std::int32_t FakePlatform::RegSetValueExA(RegistryKey key, std::string_view valu
         log.push_back("RegSetValueEx " + std::to_string(key) + " " + std::string(valueName) + " " +
                       std::to_string(reserved) + " " + std::to_string(type) + " " + std::to_string(data.size()));
     }
-    if (!openKeys_.contains(key)) {
+    const auto open = openKeys_.find(key);
+    if (open == openKeys_.end()) {
         return kErrorInvalidHandle;
     }
-    runKey[std::string(valueName)] = {type, {data.begin(), data.end()}};
+    if (RefusalOf(open->second) == Refusal::Write) {
+        return kErrorAccessDenied;
+    }
+    ValuesOf(open->second)[std::string(valueName)] = {type, {data.begin(), data.end()}};
     return 0;
 }
 
@@ -210,10 +225,15 @@ std::int32_t FakePlatform::RegDeleteValueA(RegistryKey key, std::string_view val
     if (recording) {
         log.push_back("RegDeleteValue " + std::to_string(key) + " " + std::string(valueName));
     }
-    if (!openKeys_.contains(key)) {
+    const auto open = openKeys_.find(key);
+    if (open == openKeys_.end()) {
         return kErrorInvalidHandle;
     }
-    return runKey.erase(std::string(valueName)) == 1 ? 0 : kErrorFileNotFound;
+    const Refusal refusal = RefusalOf(open->second);
+    if (refusal == Refusal::Write || refusal == Refusal::Delete) {
+        return kErrorAccessDenied;
+    }
+    return ValuesOf(open->second).erase(std::string(valueName)) == 1 ? 0 : kErrorFileNotFound;
 }
 
 std::int32_t FakePlatform::RegCloseKey(RegistryKey key)

@@ -55,7 +55,10 @@ public:
     std::u16string applicationFolder = u"C:\\Program Files\\Vorda";
     std::u16string programFileName = u"Dictionary.exe";
     char16_t pathSeparator = u'\\';
-    bool registryDenied = false;
+    bool registryDenied = false; // every open of every root refused
+    // What one root refuses (a user without the rights to the machine's key, say).
+    enum class Refusal { None, Open, Write, Delete };
+    std::map<std::uint32_t, Refusal> refusals;
     bool trayAccepts = true;
     // Narrow conversion; Windows-1252 unless a test needs a code page with wider characters.
     std::function<std::string(std::u16string_view)> toAnsi;
@@ -72,7 +75,8 @@ public:
     std::map<MenuItem, std::u16string> captions;
     std::map<MenuItem, bool> enabled;
     std::map<TimerId, bool> timerEnabled;
-    std::map<std::string, StoredValue> runKey; // the values under HKLM's Run key
+    std::map<std::string, StoredValue> runKey;     // the values under HKLM's Run key
+    std::map<std::string, StoredValue> userRunKey; // the values under HKCU's Run key
     WindowEvents* events = nullptr;
     int iconWindowLoads = 0;
     bool ended = false;
@@ -117,7 +121,10 @@ public:
     int RunEventLoop() override;
 
 private:
-    std::map<RegistryKey, bool> openKeys_;
+    [[nodiscard]] Refusal RefusalOf(std::uint32_t root) const;
+    std::map<std::string, StoredValue>& ValuesOf(std::uint32_t root);
+
+    std::map<RegistryKey, std::uint32_t> openKeys_; // the root of each open key
     RegistryKey nextKey_ = 0x100;
 };
 

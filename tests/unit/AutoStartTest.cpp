@@ -154,29 +154,88 @@ TEST_F(AutoStart, WritingOpensWritesAndClosesTheRunKey)
     EXPECT_EQ(StoredCommand(), "\"C:\\Program Files\\Vorda\\Dictionary.exe\"");
 }
 
-TEST_F(AutoStart, RemovingOpensDeletesAndClosesAndAnAbsentValueIsNoError)
+TEST_F(AutoStart, RemovingDeletesTheUsersValueThenTheMachinesAndAnAbsentValueIsNoError)
 {
     fake.window.RunAtStartUp();
     fake.platform.log.clear();
     fake.window.DoNotRunAtStartUp();
     EXPECT_EQ(fake.platform.log,
-              (std::vector<std::string>{"RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
-                                        "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257"}));
+              (std::vector<std::string>{"RegOpenKeyEx 2147483649 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
+                                        "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257",
+                                        "RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
+                                        "RegDeleteValue 258 VordaDictionary", "RegCloseKey 258"}));
     EXPECT_TRUE(fake.platform.runKey.empty());
     fake.window.DoNotRunAtStartUp();
     EXPECT_TRUE(fake.platform.runKey.empty());
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
 }
 
-TEST_F(AutoStart, AUserWithoutRightsGetsEveryStepOnHandleZeroAndNoChange)
+TEST_F(AutoStart, AUserWithoutAnyRightsGetsEveryStepOnHandleZeroAndNoChange)
 {
     fake.platform.registryDenied = true;
     fake.window.RunAtStartUp();
     fake.window.DoNotRunAtStartUp();
-    EXPECT_EQ(fake.platform.LogOf("RegSetValueEx"), std::vector<std::string>{"RegSetValueEx 0 VordaDictionary 0 1 40"});
-    EXPECT_EQ(fake.platform.LogOf("RegDeleteValue"), std::vector<std::string>{"RegDeleteValue 0 VordaDictionary"});
-    EXPECT_EQ(fake.platform.LogOf("RegCloseKey"), (std::vector<std::string>{"RegCloseKey 0", "RegCloseKey 0"}));
+    EXPECT_EQ(fake.platform.LogOf("RegSetValueEx"),
+              std::vector<std::string>(2, "RegSetValueEx 0 VordaDictionary 0 1 40"));
+    EXPECT_EQ(fake.platform.LogOf("RegDeleteValue"), std::vector<std::string>(2, "RegDeleteValue 0 VordaDictionary"));
+    EXPECT_EQ(fake.platform.LogOf("RegCloseKey"), std::vector<std::string>(4, "RegCloseKey 0"));
     EXPECT_TRUE(fake.platform.runKey.empty());
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
     EXPECT_TRUE(fake.platform.LogOf("MessageBox").empty());
+}
+
+// The machine's Run key refused one way or another: the value goes to the user's, and is removed
+// from both, each as far as the key allows.
+class MachineKeyRefused : public testing::TestWithParam<FakePlatform::Refusal> {
+protected:
+    void SetUp() override { fake.platform.refusals[kLocalMachineKey] = GetParam(); }
+    WindowOverFake fake;
+};
+
+TEST_P(MachineKeyRefused, TheValueIsWrittenForTheUserAlone)
+{
+    fake.platform.log.clear();
+    fake.window.RunAtStartUp();
+    EXPECT_TRUE(fake.platform.runKey.empty());
+    const auto& value = fake.platform.userRunKey.at("VordaDictionary");
+    EXPECT_EQ(value, (StoredValue{1, Bytes(std::string("\"C:\\Program Files\\Vorda\\Dictionary.exe\"\0", 40))}));
+    // Every key opened is closed again, the refused one included.
+    EXPECT_EQ(fake.platform.LogOf("RegOpenKeyEx").size(), 2U);
+    EXPECT_EQ(fake.platform.LogOf("RegCloseKey").size(), 2U);
+}
+
+TEST_P(MachineKeyRefused, NoAtExitDeletesTheUsersValueAndTheMachinesWhereAllowed)
+{
+    fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string("\"old\"\0", 6))};
+    fake.window.RunAtStartUp();
+    ASSERT_TRUE(fake.platform.userRunKey.contains("VordaDictionary"));
+    fake.window.DoNotRunAtStartUp();
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
+    // A key this user may not open or write keeps its value: it is not this user's to remove.
+    EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, MachineKeyRefused,
+                         testing::Values(FakePlatform::Refusal::Open, FakePlatform::Refusal::Write));
+
+TEST_F(AutoStart, AUsersKeyAlsoRefusedLeavesNothingWrittenAndNothingShown)
+{
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Write;
+    fake.platform.refusals[kCurrentUserKey] = FakePlatform::Refusal::Open;
+    fake.window.RunAtStartUp();
+    EXPECT_TRUE(fake.platform.runKey.empty());
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
+    EXPECT_TRUE(fake.platform.LogOf("MessageBox").empty());
+}
+
+TEST_F(AutoStart, AMachineKeyThatMayBeWrittenButNotDeletedStillLetsTheUsersValueGo)
+{
+    fake.platform.userRunKey["VordaDictionary"] = {1, Bytes(std::string("\"old\"\0", 6))};
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Delete;
+    fake.window.RunAtStartUp();
+    fake.window.DoNotRunAtStartUp();
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
+    EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
 }
 
 TEST_F(AutoStart, MovedProgramOverwritesTheValueWithItsNewFolder)

@@ -10,6 +10,7 @@ const std::string kQuestion =
     "MessageBox Vorda Dictionary | Would you like the Vorda Dictionary to automatically load next time Windows "
     "boots? | 36";
 const std::string kOpenRunKey = "RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2";
+const std::string kOpenUserRunKey = "RegOpenKeyEx 2147483649 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2";
 
 TEST(Lifecycle, LoadFillsTheRecordAddsTheIconThenWritesTheAutoStartValue)
 {
@@ -74,8 +75,9 @@ TEST_F(ExitRoad, NoRemovesTheValueDeletesTheIconOnceAndEnds)
     fake.window.MenuItem_Click(MenuItem::mnuExit);
     DeliverLateEvents();
     EXPECT_EQ(fake.platform.log,
-              (std::vector<std::string>{kQuestion, kOpenRunKey, "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257",
-                                        "ShellNotifyIcon 2", "DoEvents", "EndProgram"}));
+              (std::vector<std::string>{kQuestion, kOpenUserRunKey, "RegDeleteValue 257 VordaDictionary",
+                                        "RegCloseKey 257", kOpenRunKey, "RegDeleteValue 258 VordaDictionary",
+                                        "RegCloseKey 258", "ShellNotifyIcon 2", "DoEvents", "EndProgram"}));
     EXPECT_TRUE(fake.platform.runKey.empty());
     EXPECT_TRUE(fake.window.HasEnded());
 }
