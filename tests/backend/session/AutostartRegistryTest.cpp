@@ -163,7 +163,10 @@ TEST_F(AutostartRegistryTest, KeyNamesIgnoreLetterCase)
 TEST_F(AutostartRegistryTest, OtherRootsAndKeysAreRefused)
 {
     RegistryKey key = 0;
-    EXPECT_NE(registry_.Open(0x80000001, kRunKeyNarrow, key), Registry::kSuccess); // HKEY_CURRENT_USER
+    EXPECT_NE(registry_.Open(0x80000000, kRunKeyNarrow, key), Registry::kSuccess); // HKEY_CLASSES_ROOT
+    EXPECT_NE(registry_.Open(0x80000003, kRunKeyNarrow, key), Registry::kSuccess); // HKEY_USERS
+    EXPECT_NE(registry_.Open(kCurrentUserKey, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", key),
+              Registry::kSuccess);
     EXPECT_NE(registry_.Open(kLocalMachineKey, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", key),
               Registry::kSuccess);
     EXPECT_NE(registry_.Open(kLocalMachineKey, "", key), Registry::kSuccess);
@@ -222,6 +225,96 @@ TEST_F(AutostartRegistryTest, NamesThatAreNoFileNamesAndNonTextTypesAreRefused)
     const std::uint8_t number[4] = {1, 0, 0, 0};
     EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kNumber, number), Registry::kInvalidParameter);
     EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+struct UserFolderCase {
+    const char* configHome; // nullptr: unset
+    const char* home;
+    std::string folder;
+};
+
+class UserAutostartFolder : public ::testing::TestWithParam<UserFolderCase> {
+protected:
+    void TearDown() override
+    {
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::setenv("HOME", home_.c_str(), 1);
+    }
+    std::string home_ = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/";
+};
+
+TEST_P(UserAutostartFolder, FollowsTheBaseFolderRules)
+{
+    const auto set = [](const char* name, const char* value) {
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    };
+    set("XDG_CONFIG_HOME", GetParam().configHome);
+    set("HOME", GetParam().home);
+    EXPECT_EQ(Registry::UserAutostartFolder(), GetParam().folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, UserAutostartFolder,
+    ::testing::Values(UserFolderCase{"/cfg", "/home/u", "/cfg/autostart"},
+                      UserFolderCase{"/cfg//", "/home/u", "/cfg/autostart"},
+                      UserFolderCase{nullptr, "/home/u", "/home/u/.config/autostart"},
+                      UserFolderCase{"", "/home/u/", "/home/u/.config/autostart"},
+                      UserFolderCase{"relative/cfg", "/home/u", "/home/u/.config/autostart"},
+                      UserFolderCase{nullptr, "relative", ""}, UserFolderCase{nullptr, nullptr, ""}));
+
+class UserRunKeyTest : public AutostartRegistryTest {
+protected:
+    void SetUp() override
+    {
+        AutostartRegistryTest::SetUp();
+        userFolder_ = root_ / "home" / "config" / "autostart";
+        ::setenv("XDG_CONFIG_HOME", (root_ / "home" / "config").c_str(), 1);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("XDG_CONFIG_HOME");
+        AutostartRegistryTest::TearDown();
+    }
+    fs::path userFolder_;
+};
+
+TEST_F(UserRunKeyTest, IsThereBeforeItsFolderAndMakesItPrivateAtTheFirstWrite)
+{
+    RegistryKey key = 0;
+    ASSERT_EQ(registry_.Open(kCurrentUserKey, kRunKeyNarrow, key), Registry::kSuccess);
+    EXPECT_FALSE(fs::exists(root_ / "home")) << "opening alone makes nothing";
+    EXPECT_EQ(registry_.DeleteValue(key, "VordaDictionary"), Registry::kFileNotFound);
+    EXPECT_FALSE(fs::exists(root_ / "home")) << "a delete makes nothing";
+
+    EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("\"/a/b\"") + '\0')),
+              Registry::kSuccess);
+    EXPECT_NE(Contents(userFolder_ / "VordaDictionary.desktop").find("Exec=\"/a/b\"\n"), std::string::npos);
+    for (const fs::path& made : {root_ / "home", root_ / "home" / "config", userFolder_}) {
+        EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all) << made;
+    }
+    EXPECT_TRUE(fs::is_empty(folder_)) << "nothing in the system folder";
+    EXPECT_EQ(registry_.DeleteValue(key, "VordaDictionary"), Registry::kSuccess);
+    EXPECT_TRUE(fs::is_empty(userFolder_));
+}
+
+TEST_F(UserRunKeyTest, AFileWhereTheFolderShouldBeGivesNoHandle)
+{
+    fs::create_directories(userFolder_.parent_path());
+    std::ofstream(userFolder_) << "not a folder";
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(kCurrentUserKey, kRunKeyNarrow, key), Registry::kFileNotFound);
+    EXPECT_EQ(key, 0U);
+}
+
+TEST_F(UserRunKeyTest, NoHomeAtAllGivesNoHandle)
+{
+    ::unsetenv("XDG_CONFIG_HOME");
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    ::unsetenv("HOME");
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(kCurrentUserKey, kRunKeyNarrow, key), Registry::kFileNotFound);
+    EXPECT_EQ(key, 0U);
+    ::setenv("HOME", home.c_str(), 1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A user who may not write the system autostart folder: nothing is written or removed there, nothing
-# is shown, and the program runs with its icon docked.
+# A user who may not write the system autostart folder gets the entry in their own autostart folder
+# instead, which No at Exit removes and the next start writes again; nothing is written or removed in
+# the system folder, nothing is shown, and the icon docks. The superuser gets the system entry alone.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
@@ -15,9 +16,12 @@ install -m 755 "$VORDA_PROGRAM" "$shared/bin/vorda-dictionary"
 QT_RUN_PROGRAM="$shared/bin/vorda-dictionary"
 QT_AUTOSTART="$shared/xdg/autostart"
 QT_ENTRY="$QT_AUTOSTART/VordaDictionary.desktop"
+user_entry="$shared/home/.config/autostart/VordaDictionary.desktop" # XDG_CONFIG_HOME unset: the default
+exec_line="Exec=\"$QT_RUN_PROGRAM\""
 export XDG_CONFIG_DIRS="$shared/xdg"
 chmod 755 "$QT_AUTOSTART"
 export HOME="$shared/home" XDG_RUNTIME_DIR="$shared/runtime"
+unset XDG_CONFIG_HOME
 if ((EUID == 0)); then
     # The superuser may write anywhere; the program runs as nobody, who may not write here.
     chown nobody:nogroup "$shared/home" "$shared/runtime"
@@ -32,29 +36,52 @@ else
 fi
 "${as_user[@]}" test -w "$QT_AUTOSTART" && fail "the test user can write $QT_AUTOSTART"
 
-step "start as $expected_user with no entry"
+user_entry_is_written() { [[ -f "$user_entry" ]] && grep -qxF "$exec_line" "$user_entry"; }
+exit_with_no() {
+    qt_open_popup
+    desk_key x
+    qt_wait_box >/dev/null || fail "no exit question"
+    desk_key n
+    qt_wait_program_end 10
+}
+
+step "start as $expected_user with no entry: the entry goes to the user's own folder"
 qt_start_program "${as_user[@]}"
 [[ "$(ps -o user= -p "$QT_PID" | tr -d ' ')" == "$expected_user" ]] || fail "the program does not run as $expected_user"
 desk_clip_text "anything"
 qt_wait_text_icon
-[[ -z "$(ls -A "$QT_AUTOSTART")" ]] || fail "something was written: $(ls -A "$QT_AUTOSTART")"
+desk_poll 5 user_entry_is_written || fail "no entry with '$exec_line' in $user_entry: $(cat "$user_entry" 2>&1)"
+[[ "$(stat -c %U "$user_entry")" == "$expected_user" ]] || fail "the user's entry is not $expected_user's"
+[[ -z "$(ls -A "$QT_AUTOSTART")" ]] || fail "something was written in the system folder: $(ls -A "$QT_AUTOSTART")"
 [[ -z "$(qt_program_windows)" ]] || fail "the program shows a window: $(qt_program_windows)"
 qt_screenshot docked-icon-unprivileged "$(desk_tray_panel)"
-desk_kill_pid "$QT_PID"
-desk_wait_no_icon 5 || fail "the icon stays after the program ended"
 
-step "an entry the superuser wrote stays through start and Exit with No"
+step "Exit with No removes the user's entry"
+exit_with_no
+[[ ! -e "$user_entry" ]] || fail "the user's entry is left after No"
+
+step "the next start writes it again; an entry the superuser wrote stays through it and No"
 printf '[Desktop Entry]\nType=Application\nName=left by the superuser\nExec=true\n' >"$QT_ENTRY"
 chmod 644 "$QT_ENTRY"
 before=$(stat -c '%Y %s %i' "$QT_ENTRY")
 qt_start_program "${as_user[@]}"
 qt_wait_text_icon
+desk_poll 5 user_entry_is_written || fail "the next start did not write $user_entry again"
 [[ -z "$(qt_program_windows)" ]] || fail "the program shows a window: $(qt_program_windows)"
-qt_open_popup
-desk_key x
-qt_wait_box >/dev/null || fail "no exit question"
-desk_key n
-qt_wait_program_end 10
+exit_with_no
+[[ ! -e "$user_entry" ]] || fail "the user's entry is left after No"
 [[ "$(stat -c '%Y %s %i' "$QT_ENTRY" 2>/dev/null)" == "$before" ]] || fail "the superuser's entry was changed or removed"
 [[ "$(ls -A "$QT_AUTOSTART")" == VordaDictionary.desktop ]] || fail "something was written: $(ls -A "$QT_AUTOSTART")"
-echo "PASS: without rights to the autostart folder nothing is written or removed, and the icon docks"
+
+if ((EUID == 0)); then
+    step "the superuser: the system entry alone"
+    rm -f "$QT_ENTRY"
+    root_home=$(mktemp -d "${TMPDIR:-/tmp}/vorda-e2e-root-home.XXXXXX")
+    desk_on_cleanup "rm -rf '$root_home'"
+    HOME="$root_home" qt_start_program
+    qt_wait_text_icon
+    desk_poll 5 grep -qxF "$exec_line" "$QT_ENTRY" || fail "the superuser's start wrote no system entry"
+    [[ -z "$(find "$root_home" -name '*.desktop')" ]] || fail "a second entry in the superuser's own folder"
+    desk_kill_pid "$QT_PID"
+fi
+echo "PASS: without rights to the system folder the entry is the user's own, written at start and removed by No"

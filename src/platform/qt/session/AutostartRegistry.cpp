@@ -104,6 +104,32 @@ int WriteAll(int file, const std::string& contents)
     return 0;
 }
 
+// The folder and every missing one above it, private to the user as the XDG base folders are.
+int MakeFolders(const std::string& folder)
+{
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) {
+        return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    }
+    const auto slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (const int failure = MakeFolders(folder.substr(0, slash)); failure != 0) {
+            return failure;
+        }
+    }
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
+
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
 std::int32_t WriteWhole(const std::string& path, const std::string& contents)
 {
     const auto slash = path.rfind('/');
@@ -113,7 +139,7 @@ std::int32_t WriteWhole(const std::string& path, const std::string& contents)
         return CodeOf(errno);
     }
     int failure = WriteAll(file, contents);
-    // Entries in the system folder are read by every user's session.
+    // Entries in the system folder are read by every user's session; the user's own are no secret.
     if (failure == 0 && ::fchmod(file, 0644) != 0) {
         failure = errno;
     }
@@ -145,31 +171,48 @@ std::string AutostartRegistry::SystemAutostartFolder()
     if (first.empty()) {
         first = "/etc/xdg";
     }
-    while (first.size() > 1 && first.back() == '/') {
-        first.pop_back();
+    return WithoutTrailingSlashes(first) + "/autostart";
+}
+
+std::string AutostartRegistry::UserAutostartFolder()
+{
+    // A relative XDG_CONFIG_HOME is to be ignored, as the base folder rules say.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); IsAbsolute(config)) {
+        return WithoutTrailingSlashes(config) + "/autostart";
     }
-    return first + "/autostart";
+    if (const char* home = std::getenv("HOME"); IsAbsolute(home)) {
+        return WithoutTrailingSlashes(home) + "/.config/autostart";
+    }
+    return {};
 }
 
 std::int32_t AutostartRegistry::Open(std::uint32_t root, std::string_view subKey, RegistryKey& key)
 {
-    if (root != kLocalMachineKey) {
+    if (root != kLocalMachineKey && root != kCurrentUserKey) {
         return kInvalidHandle;
     }
     if (!SameKeyName(subKey, kRunKey)) {
         return kFileNotFound;
     }
-    const std::string folder = SystemAutostartFolder();
+    const bool user = root == kCurrentUserKey;
+    const std::string folder = user ? UserAutostartFolder() : SystemAutostartFolder();
+    if (folder.empty()) {
+        return kFileNotFound;
+    }
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    const bool exists = ::stat(folder.c_str(), &info) == 0;
+    if (exists && !S_ISDIR(info.st_mode)) {
+        return kFileNotFound;
+    }
+    if (!exists && !user) {
         return kFileNotFound;
     }
     // The superuser passes this check whatever the folder's mode, and may indeed write there.
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    if (exists && ::access(folder.c_str(), W_OK | X_OK) != 0) {
         return kAccessDenied;
     }
     key = nextKey_++;
-    openKeys_[key] = folder;
+    openKeys_[key] = OpenKey{folder, user};
     return kSuccess;
 }
 
@@ -180,9 +223,14 @@ std::int32_t AutostartRegistry::SetValue(RegistryKey key, std::string_view value
     if (open == openKeys_.end()) {
         return kInvalidHandle;
     }
-    const std::string path = EntryPath(open->second, valueName);
+    const std::string path = EntryPath(open->second.folder, valueName);
     if (path.empty() || type != static_cast<std::uint32_t>(kRegistryText)) {
         return kInvalidParameter;
+    }
+    if (open->second.makeMissing) {
+        if (const int failure = MakeFolders(open->second.folder); failure != 0) {
+            return CodeOf(failure);
+        }
     }
     // The text ends at its NUL.
     const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
@@ -196,7 +244,7 @@ std::int32_t AutostartRegistry::DeleteValue(RegistryKey key, std::string_view va
     if (open == openKeys_.end()) {
         return kInvalidHandle;
     }
-    const std::string path = EntryPath(open->second, valueName);
+    const std::string path = EntryPath(open->second.folder, valueName);
     if (path.empty()) {
         return kInvalidParameter;
     }

@@ -1,9 +1,10 @@
 #pragma once
 // session/: where the program meets the user's session: its auto-start entry, its boxes, its end.
 
-// The registry, as far as the program uses it, over the XDG autostart folder: the machine-wide Run
+// The registry, as far as the program uses it, over the XDG autostart folders: the machine-wide Run
 // key is the system autostart folder (the first entry of XDG_CONFIG_DIRS, else /etc/xdg, plus
-// "/autostart") and a value NAME is the desktop entry NAME.desktop, whose Exec line is the value's
+// "/autostart"), the user's Run key the user's own ($XDG_CONFIG_HOME, else ~/.config, plus
+// "/autostart"), and a value NAME is the desktop entry NAME.desktop, whose Exec line is the value's
 // text. Names and data arrive as Windows-1252 bytes; codes are the Windows error codes.
 //
 // Left out: reading values, other keys and roots (refused), value types other than text (refused).
@@ -27,10 +28,14 @@ public:
     static constexpr std::int32_t kWriteFault = 29;
     static constexpr std::int32_t kInvalidParameter = 87;
 
-    // The folder the Run key stands for, from the environment as it is now.
+    // The folders the two Run keys stand for, from the environment as it is now; the user's is empty
+    // where neither XDG_CONFIG_HOME nor HOME is an absolute path.
     [[nodiscard]] static std::string SystemAutostartFolder();
+    [[nodiscard]] static std::string UserAutostartFolder();
 
-    // Gives a handle only where the folder exists and this user may write to it; else `key` stays.
+    // The machine's key: a handle only where the folder exists and this user may write to it. The
+    // user's key, like Windows's, is always there: its folder is made at the first write. Else `key`
+    // stays.
     std::int32_t Open(std::uint32_t root, std::string_view subKey, RegistryKey& key);
     // Writes NAME.desktop whole or not at all (a temporary file renamed over it).
     std::int32_t SetValue(RegistryKey key, std::string_view valueName, std::uint32_t type,
@@ -39,8 +44,12 @@ public:
     std::int32_t Close(RegistryKey key);
 
 private:
+    struct OpenKey {
+        std::string folder;
+        bool makeMissing = false; // the folder is made at a write where missing (the user's)
+    };
     // The folder behind each open handle; 0 is never one of them.
-    std::map<RegistryKey, std::string> openKeys_;
+    std::map<RegistryKey, OpenKey> openKeys_;
     RegistryKey nextKey_ = 1;
 };
 
