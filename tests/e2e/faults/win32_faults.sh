@@ -501,16 +501,20 @@ fault_run_key_denied() {
         fail "the Run key still takes a value"
     fi
 
-    step "start: no value, no box, the icon docks"
+    run_value_delete "$USER_RUN_KEY"
+
+    step "start: the value goes under the user's Run key, no box, the icon docks"
     desk_clip_text "anything" || fail "cannot set the clipboard"
     traced_start
     wait_icon_docked
     wait_icon text "start without rights"
     measure 2 "without rights to the Run key"
-    [[ -z "$(run_value)" ]] || fail "a value was written: $(run_value)"
+    desk_poll 20 user_run_value_is "\"$PROGRAM_PATH\"" ||
+        fail "the user's auto-start value is '$(run_value "$USER_RUN_KEY")', expected '\"$PROGRAM_PATH\"'"
+    [[ -z "$(run_value)" ]] || fail "a value was written under the machine's key: $(run_value)"
     desk_find_window "$DISPLAY_NAME" && fail "a box is shown after the start"
 
-    step "Exit, answer No: the value cannot be removed either; the program ends"
+    step "Exit, answer No: the user's value goes, the machine's key stays as it was; the program ends"
     popup_open "$ICON" >/dev/null
     desk_key x
     popup_wait_closed
@@ -518,9 +522,11 @@ fault_run_key_denied() {
     desk_key n
     program_wait_end 20
     desk_wait_no_icon 20 || fail "the icon stayed in the tray after Exit"
+    [[ -z "$(run_value "$USER_RUN_KEY")" ]] || fail "the user's value is left after No: $(run_value "$USER_RUN_KEY")"
     [[ -z "$(run_value)" ]] || fail "a value appeared: $(run_value)"
     helper unlock-run-key || fail "the helper could not unlock the Run key"
 }
+user_run_value_is() { [[ "$(run_value "$USER_RUN_KEY")" == "$1" ]]; }
 
 declare -F "fault_$fault" >/dev/null || fail "no fault case named '$fault'"
 wine_session_begin "fault-$fault"

@@ -146,6 +146,8 @@ exit_with_answer() {
     program_start
     icon=$(icon_wait)
     desk_poll 20 run_value_is "\"$PROGRAM_PATH\"" || fail "the start did not write the auto-start value"
+    # The machine-wide value starts the program for every user: a second one would start it twice.
+    [[ -z "$(run_value "$USER_RUN_KEY")" ]] || fail "a second value under the user's key: $(run_value "$USER_RUN_KEY")"
 
     popup_open "$icon" >/dev/null
     desk_key x

@@ -16,6 +16,7 @@ PROGRAM_FOLDER='C:\Program Files\Vorda Dictionary'
 PROGRAM_PATH="$PROGRAM_FOLDER\\Dictionary.exe"
 PROGRAM_UNIX_PATH="$WINEPREFIX/drive_c/Program Files/Vorda Dictionary/Dictionary.exe"
 RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+USER_RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 RUN_VALUE=VordaDictionary
 DISPLAY_NAME="Vorda Dictionary" # the title of the program's boxes
 PROGRAM_PID=""
@@ -66,17 +67,18 @@ icon_docked_or_program_ended() { desk_has_icons 1 || program_has_ended; }
 
 # --- The auto-start value ---------------------------------------------------------------------
 
-# Read from an export of the key (UTF-16): "reg query" prints through the console's code page, which
-# turns letters beyond it into look-alikes.
+# run_value [KEY]: the value under the machine's Run key, or KEY's. Read from an export of the key
+# (UTF-16): "reg query" prints through the console's code page, which turns letters beyond it into
+# look-alikes.
 run_value() {
     local export_file="$WINEPREFIX/drive_c/run-key.reg"
     rm -f "$export_file"
-    wine reg export "$RUN_KEY" 'C:\run-key.reg' /y >/dev/null 2>&1 || return 0
+    wine reg export "${1:-$RUN_KEY}" 'C:\run-key.reg' /y >/dev/null 2>&1 || return 0
     iconv -f UTF-16 -t UTF-8 "$export_file" 2>/dev/null | tr -d '\r' |
         sed -n "s/^\"$RUN_VALUE\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\(["\\]\)/\1/g'
 }
 
-run_value_delete() { wine reg delete "$RUN_KEY" /v "$RUN_VALUE" /f >/dev/null 2>&1 || true; }
+run_value_delete() { wine reg delete "${1:-$RUN_KEY}" /v "$RUN_VALUE" /f >/dev/null 2>&1 || true; }
 
 run_value_is() { [[ "$(run_value)" == "$1" ]]; }
 
