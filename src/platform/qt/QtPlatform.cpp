@@ -4,6 +4,7 @@
 #include "platform/qt/session/Boxes.h"
 #include "platform/qt/session/TerminationSignals.h"
 #include "platform/qt/clipboard/ClipboardWatcher.h"
+#include "platform/qt/tray/PopupPlacement.h"
 #include "platform/qt/tray/TrayIcon.h"
 #include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
@@ -262,7 +263,12 @@ std::optional<MenuItem> QtPlatform::ShowPopupMenu()
     if (popup == nullptr || popup->isVisible()) {
         throw PlatformError("the popup cannot be shown");
     }
-    const QAction* chosen = popup->exec(state_->popupAt.value_or(QCursor::pos()));
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.append(screen->geometry());
+    }
+    const QPoint at = qt::PopupPosition(state_->popupAt.value_or(QCursor::pos()), popup->sizeHint(), screens);
+    const QAction* chosen = popup->exec(at);
     if (chosen == nullptr) {
         return std::nullopt;
     }

@@ -36,6 +36,21 @@ qt_screenshot popup-status-notifier "$(qt_popup_window)"
 desk_key q
 qt_expect_opened_once "$(qt_address mnuQuotes "tide pool")"
 
+step "a request at a point off every screen opens the popup wholly on the screen"
+desk_clear_browser_log
+read -r screen_w screen_h < <(xwininfo -root | awk '/Width:/ {w = $NF} /Height:/ {h = $NF} END {print w, h}')
+for point in "2147483647 -2147483648" "-2147483648 2147483647" "5000 5000" "-300 -300"; do
+    read -r x y <<<"$point"
+    qt_item_call org.kde.StatusNotifierItem.ContextMenu "int32:$x" "int32:$y" >/dev/null || fail "ContextMenu($x, $y) failed"
+    desk_poll 5 qt_popup_is_open || fail "no popup on ContextMenu($x, $y)"
+    read -r popup_x popup_y popup_w popup_h < <(desk_window_geometry "$(qt_popup_window)")
+    ((popup_x >= 0 && popup_y >= 0 && popup_x + popup_w <= screen_w && popup_y + popup_h <= screen_h)) ||
+        fail "ContextMenu($x, $y): the popup is at $popup_x,$popup_y (${popup_w}x$popup_h), off the ${screen_w}x$screen_h screen"
+    desk_key Escape
+    qt_wait_popup_closed
+done
+qt_expect_nothing_opened "the popups closed with Escape"
+
 step "Exit, Yes: the item leaves the bus"
 qt_open_popup_by_host() {
     qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:700 int32:10 >/dev/null
