@@ -118,6 +118,12 @@ public:
         if (Broken()) {
             throw PlatformError("the connection to the compositor is lost");
         }
+        // This read is of the selection as it is now: only a new one that comes during it stops it.
+        // Left standing, the change noticed at the start (or just before the read) would stop the
+        // first read at once, and an owner that is not ready for its pipe closing unread (SIGPIPE)
+        // would end, taking the copy with it.
+        Dispatch();
+        changed_ = false;
         if (selection_ == nullptr) {
             return {};
         }

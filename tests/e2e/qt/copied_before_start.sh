@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Text copied before the program starts (as at every session's start, when the user or a clipboard
+# manager has copied before the autostart runs) is shown by the first ticks and looked up, on each
+# road the clipboard takes: an X owner with an XEmbed tray, the same with a StatusNotifierItem host,
+# sway without X (wlr data-control), the tests' own compositor with ext data-control, and weston
+# (no data-control: the X display's clipboard). Prints the time from start to the icon and to the
+# first quoted tooltip.
+#
+#   copied_before_start.sh x11|status_notifier|sway|ext|weston
+# shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
+source "$(dirname "$0")/lib.sh"
+road=${1:?x11, status_notifier, sway, ext or weston}
+text="  shore crab "
+quoted="Vorda Dictionary. Look up 'shore crab'"
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+qt_start_desktop
+prefix=()
+env_prefix=()
+case $road in
+    x11 | status_notifier) ;;
+    sway)
+        desk_require swaymsg
+        qt_start_sway 'xwayland disable'
+        env_prefix=(env -u DISPLAY)
+        ;;
+    ext)
+        : "${VORDA_DATA_CONTROL_SERVER:?the compositor of the tests}"
+        qt_start_compositor data-control "$VORDA_DATA_CONTROL_SERVER" ext wayland-vorda
+        ;;
+    weston)
+        desk_require weston
+        qt_start_compositor weston weston --backend=headless-backend.so --socket=wayland-vorda --idle-time=0
+        ;;
+    *) fail "unknown road $road" ;;
+esac
+prefix=("${QT_AS_USER[@]}")
+item_road=""
+[[ "$road" == status_notifier || "$road" == sway ]] && item_road=1
+[[ -n "$item_road" ]] && qt_start_status_notifier_host
+
+step "$road: the text is copied before the start"
+case $road in
+    x11 | status_notifier | weston) desk_clip_text "$text" ;;
+    sway)
+        qt_wl_copy "$text"
+        desk_poll 5 eval '[[ "$("${QT_AS_USER[@]}" wl-paste --no-newline 2>/dev/null)" == "$text" ]]' ||
+            fail "wl-paste does not read the copy"
+        ;;
+    ext)
+        qt_wayland_owner "$text"
+        sleep 0.5 # the owner's selection set before the program's device exists
+        ;;
+esac
+
+step "$road: the start"
+started=$(now_ms)
+"${prefix[@]}" "${env_prefix[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+QT_PID=$!
+desk_track_pid "$QT_PID"
+shows_text() {
+    if [[ -n "$item_road" ]]; then qt_item_tooltip_has "$quoted"; else qt_icon_shows_text; fi
+}
+icon_is_there() {
+    if [[ -n "$item_road" ]]; then [[ -s "$DESK_DIR/items" ]]; else desk_has_icons 1; fi
+}
+# when_true SECONDS CHECK...: the time at which the first passing CHECK began (what it saw was
+# already there then), in WHEN; fails after SECONDS.
+when_true() {
+    local deadline=$(($(now_ms) + $1 * 1000)) began
+    shift
+    while began=$(now_ms) && ((began < deadline)); do
+        "$@" && WHEN=$began && return 0
+        sleep 0.02
+    done
+    return 1
+}
+when_true 20 icon_is_there || fail "no icon and no item after the start"
+iconed=$WHEN
+if [[ -n "$item_road" ]]; then
+    QT_ITEM=$(head -n1 "$DESK_DIR/items")
+else
+    QT_ICON=$(desk_wait_icon 5) || fail "the program's icon did not dock in the tray"
+fi
+when_true 5 shows_text || fail "the copied text is not shown: $(if [[ -n "$item_road" ]]; then qt_item_tooltip; fi)"
+shown=$WHEN
+echo "$road: start to icon $((iconed - started)) ms, to the first quoted tooltip $((shown - started)) ms" >&2
+((shown - iconed <= 1000)) || fail "the copied text was shown $((shown - iconed)) ms after the icon, not within a second"
+
+step "$road: a look-up has the text"
+if [[ -n "$item_road" ]]; then
+    qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
+else
+    qt_double_click "$QT_ICON"
+fi
+qt_expect_opened_once "$(qt_address mnuLookup "$text")"
+echo "PASS: $road: the text copied before the start is shown $((shown - iconed)) ms after the icon and looked up"
