@@ -46,6 +46,19 @@ desk_poll() {
     done
 }
 
+# desk_when SECONDS CHECK...: like desk_poll, and sets DESK_WHEN to the time (milliseconds since the
+# epoch) at which the first passing CHECK began: what it saw was already there then.
+desk_now_ms() { echo $(($(date +%s%N) / 1000000)); }
+desk_when() {
+    local deadline=$(($(desk_now_ms) + $1 * 1000)) began
+    shift
+    while began=$(desk_now_ms) && ((began < deadline)); do
+        "$@" && DESK_WHEN=$began && return 0
+        sleep 0.02
+    done
+    return 1
+}
+
 # desk_require TOOL...: fails at once, naming the Debian package, for a tool that is not installed;
 # a test that would meet it only as a timeout further on says so first.
 desk_package_of() {

@@ -12,7 +12,6 @@ source "$(dirname "$0")/lib.sh"
 road=${1:?x11, status_notifier, sway, ext or weston}
 text="  shore crab "
 quoted="Vorda Dictionary. Look up 'shore crab'"
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 qt_start_desktop
 prefix=()
@@ -54,7 +53,7 @@ case $road in
 esac
 
 step "$road: the start"
-started=$(now_ms)
+started=$(desk_now_ms)
 "${prefix[@]}" "${env_prefix[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
 QT_PID=$!
 desk_track_pid "$QT_PID"
@@ -64,26 +63,15 @@ shows_text() {
 icon_is_there() {
     if [[ -n "$item_road" ]]; then [[ -s "$DESK_DIR/items" ]]; else desk_has_icons 1; fi
 }
-# when_true SECONDS CHECK...: the time at which the first passing CHECK began (what it saw was
-# already there then), in WHEN; fails after SECONDS.
-when_true() {
-    local deadline=$(($(now_ms) + $1 * 1000)) began
-    shift
-    while began=$(now_ms) && ((began < deadline)); do
-        "$@" && WHEN=$began && return 0
-        sleep 0.02
-    done
-    return 1
-}
-when_true 20 icon_is_there || fail "no icon and no item after the start"
-iconed=$WHEN
+desk_when 20 icon_is_there || fail "no icon and no item after the start"
+iconed=$DESK_WHEN
 if [[ -n "$item_road" ]]; then
     QT_ITEM=$(head -n1 "$DESK_DIR/items")
 else
     QT_ICON=$(desk_wait_icon 5) || fail "the program's icon did not dock in the tray"
 fi
-when_true 5 shows_text || fail "the copied text is not shown: $(if [[ -n "$item_road" ]]; then qt_item_tooltip; fi)"
-shown=$WHEN
+desk_when 5 shows_text || fail "the copied text is not shown: $(if [[ -n "$item_road" ]]; then qt_item_tooltip; fi)"
+shown=$DESK_WHEN
 echo "$road: start to icon $((iconed - started)) ms, to the first quoted tooltip $((shown - started)) ms" >&2
 ((shown - iconed <= 1000)) || fail "the copied text was shown $((shown - iconed)) ms after the icon, not within a second"
 

@@ -18,17 +18,27 @@ scenario_start() {
     [[ -z "$(run_value)" ]] || fail "the auto-start value could not be removed before the test"
     desk_clip_text "start"
 
-    step "the icon docks in the tray host"
+    step "the icon docks in the tray host and shows the text copied before the start within a second"
+    local icon started iconed shown
+    started=$(desk_now_ms)
     program_start
-    local icon
+    desk_when 60 icon_docked_or_program_ended
+    iconed=$DESK_WHEN
     icon=$(icon_wait)
-    desk_poll 10 icon_shows_text_icon "$icon" || fail "the docked icon is not the text icon (open book and hand)"
+    desk_when 10 icon_shows_text_icon "$icon" || fail "the docked icon is not the text icon (open book and hand)"
+    shown=$DESK_WHEN
+    echo "start to icon $((iconed - started)) ms, to the text icon $((shown - started)) ms" >&2
+    ((shown - iconed <= 1000)) || fail "the copied text was shown $((shown - iconed)) ms after the icon, not within a second"
     desk_screenshot "$SCREENSHOTS/docked-icon-text.png" "$icon"
     desk_screenshot "$SCREENSHOTS/desktop-after-start.png"
 
     step "the auto-start value holds the program's quoted path"
     desk_poll 20 run_value_is "\"$PROGRAM_PATH\"" ||
         fail "auto-start value is '$(run_value)', expected '\"$PROGRAM_PATH\"'"
+
+    step "a double click looks the text copied before the start up"
+    desk_double_click "$icon"
+    desk_wait_browser_line "$(lookup_address mnuLookup start)" 20 || fail "no dictionary look-up after the double click"
 }
 
 scenario_double_click() {
