@@ -120,4 +120,12 @@ for attempt in 1 2 3; do
 done
 qt_wait_program_end 10
 desk_poll 5 eval '! qt_watcher_holds_program' || fail "the extension still holds the item after Exit"
-echo "PASS: on GNOME Shell the item registers once the extension is on, follows both clipboards, and its menu and Activate look up"
+
+step "a new start with the Wayland program's copy already there: the item quotes it within a second"
+gnome_item_there() { qt_watcher_holds_program && QT_ITEM=$(qt_watcher_items | grep -m1 "org.kde.StatusNotifierItem-$QT_PID-"); }
+quotes_copy() { qt_item_tooltip_has "Vorda Dictionary. Look up 'rock pool'"; }
+qt_start_timed gnome gnome_item_there quotes_copy "${as_user[@]}"
+desk_clear_browser_log
+qt_item_call org.kde.StatusNotifierItem.Activate int32:640 int32:10 >/dev/null || fail "Activate failed"
+qt_expect_opened_once "$(qt_address mnuLookup "rock pool")"
+echo "PASS: on GNOME Shell the item registers once the extension is on, follows both clipboards, and its menu and Activate look up; a copy made before the start is shown at once"

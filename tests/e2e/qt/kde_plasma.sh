@@ -73,10 +73,18 @@ check_item() {
     QT_MENU=$menu
 }
 
+# kde_start_with_copy ROAD TEXT: the program started with TEXT copied before it by a Wayland program,
+# which the item quotes within a second of registering.
+kde_start_with_copy() {
+    COPIED=$2
+    qt_wl_copy "$COPIED"
+    kde_item_there() { qt_watcher_holds_program && QT_ITEM=$(qt_watcher_items | grep -m1 "org.kde.StatusNotifierItem-$QT_PID-"); }
+    quotes_copy() { qt_item_tooltip_has "Vorda Dictionary. Look up '$COPIED'"; }
+    qt_start_timed "KDE $1" kde_item_there quotes_copy "${as_user[@]}"
+}
+
 step "the Wayland road: the program on Wayland alone"
-"${as_user[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
-QT_PID=$!
-desk_track_pid "$QT_PID"
+kde_start_with_copy Wayland "tide pool"
 check_item Wayland "tide pool"
 # A Plasma session ends its programs with SIGTERM: the item leaves the bus.
 kill -TERM "$QT_PID"
@@ -87,9 +95,7 @@ export DISPLAY=$kwin_display
 # KWin's X server takes local clients of its own user only.
 xwininfo() { "${as_user[@]}" /usr/bin/xwininfo "$@"; }
 xdotool() { "${as_user[@]}" /usr/bin/xdotool "$@"; }
-"${as_user[@]}" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
-QT_PID=$!
-desk_track_pid "$QT_PID"
+kde_start_with_copy XWayland "rock pool"
 check_item XWayland "rock pool"
 
 step "an X program's copies on KWin's X display: a marked password is no text, a plain copy is text"

@@ -57,15 +57,13 @@ panel_shows_icon() {
     awk -v share="$share" 'BEGIN { exit !(share > 0.02) }'
 }
 
-step "the program: an item on the panel's bus, drawn by the panel"
-"$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
-QT_PID=$!
-desk_track_pid "$QT_PID"
-qt_wait_watcher_item 20
+step "the program, started with a text copied before: an item on the panel's bus that quotes it at once"
+desk_clip_text "  tide pool "
+xfce_item_there() { qt_watcher_holds_program && QT_ITEM=$(qt_watcher_items | grep -m1 "org.kde.StatusNotifierItem-$QT_PID-"); }
+quotes_copy() { qt_item_tooltip_has "Vorda Dictionary. Look up 'tide pool'"; }
+qt_start_timed "Xfce item" xfce_item_there quotes_copy
 desk_poll 10 panel_shows_icon || fail "the panel does not draw the program's icon"
 (($(desk_icon_count) == 0)) || fail "an XEmbed icon docked beside the item"
-desk_clip_text "  tide pool "
-desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'tide pool'" || fail "the item's tooltip: $(qt_item_tooltip)"
 
 step "a right click on the icon: the panel opens the exported menu with the clipboard's captions"
 menu=$(qt_item_menu) || fail "the item exports no menu"
@@ -98,11 +96,8 @@ desk_poll 5 eval '! qt_watcher_holds_program' || fail "the panel still holds the
 
 step "the program without a session bus: an XEmbed icon docked in the same tray, the program's own popup"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$DESK_DIR/no-session-bus"
-"$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
-QT_PID=$!
-desk_track_pid "$QT_PID"
-desk_poll 20 qt_xembed_icon_docked || fail "no XEmbed icon docked in the panel's tray"
-QT_ICON=$(qt_xembed_icon)
+xembed_icon_there() { qt_xembed_icon_docked && QT_ICON=$(qt_xembed_icon); }
+qt_start_timed "Xfce XEmbed" xembed_icon_there qt_icon_shows_text
 DBUS_SESSION_BUS_ADDRESS=$panel_bus
 desk_poll 3 qt_watcher_holds_program && fail "the program registered an item without a session bus"
 desk_clear_browser_log
