@@ -96,6 +96,13 @@ desk_kill_pid() {
 }
 desk_is_gone() { ! desk_is_running "$1" || [[ "$(ps -o stat= -p "$1" 2>/dev/null)" == Z* ]]; }
 
+# desk_stop PID: stops a process and waits until it is stopped indeed (kill returns before that).
+desk_stop() {
+    kill -STOP "$1" || return 1
+    desk_poll 5 desk_is_stopped "$1" || desk_fail "process $1 did not stop"
+}
+desk_is_stopped() { [[ "$(ps -o stat= -p "$1" 2>/dev/null)" == T* ]]; }
+
 desk_track_pid() { DESK_PIDS+=("$1"); }
 desk_on_cleanup() { DESK_CLEANUP_STEPS+=("$1"); }
 

@@ -10,18 +10,18 @@ desk_clip_text "steady"
 qt_wait_text_icon
 
 step "the owner stops after its text was read: the look-up still has the text"
-kill -STOP "$DESK_CLIP_PID"
+desk_stop "$DESK_CLIP_PID" || fail "the owner did not stop"
 qt_double_click "$QT_ICON"
 qt_expect_opened_once "$(qt_address mnuLookup steady)"
 kill -CONT "$DESK_CLIP_PID"
 
 step "a new owner takes the clipboard and stops before the program has asked it"
-kill -STOP "$QT_PID"
+desk_stop "$QT_PID" || fail "the program did not stop"
 desk_on_cleanup "kill -CONT $QT_PID"
 desk_clip_text "silent"
 owner=$DESK_CLIP_PID
 desk_on_cleanup "kill -CONT $owner"
-kill -STOP "$owner"
+desk_stop "$owner" || fail "the new owner did not stop"
 kill -CONT "$QT_PID"
 
 step "the popup opens at once"
