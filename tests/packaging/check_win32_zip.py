@@ -45,6 +45,7 @@ if b"\n" in readme.replace(b"\r\n", b""):
     fail("README.txt has lines that do not end in CR LF")
 readme_text = " ".join(readme.decode("ascii", "replace").split())
 for phrase in (f"Vorda Dictionary {version}", "look the copied text up", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+               "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                "VordaDictionary", "Removing it", "answer No", "reg delete", "LICENSE.txt"):
     if phrase not in readme_text:
         fail(f"README.txt does not say {phrase!r}")
