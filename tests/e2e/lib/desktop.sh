@@ -346,8 +346,9 @@ desk_browser_count() { wc -l <"$DESK_BROWSER_LOG"; }
 desk_clear_browser_log() { : >"$DESK_BROWSER_LOG"; }
 
 # desk_wait_browser_line ADDRESS SECONDS: waits until ADDRESS (exactly) was opened.
+desk_browser_has() { grep -qxF -- "$1" "$DESK_BROWSER_LOG" 2>/dev/null; }
 desk_wait_browser_line() {
-    if ! desk_poll "$2" grep -qxF -- "$1" "$DESK_BROWSER_LOG"; then
+    if ! desk_poll "$2" desk_browser_has "$1"; then
         desk_fail "the browser was not asked to open '$1' within $2 s; it got: $(tr '\n' ' ' <"$DESK_BROWSER_LOG")"
         return 1
     fi

@@ -96,8 +96,11 @@ desk_poll 5 eval '! qt_watcher_holds_program' || fail "the panel still holds the
 
 step "the program without a session bus: an XEmbed icon docked in the same tray, the program's own popup"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$DESK_DIR/no-session-bus"
-xembed_icon_there() { qt_xembed_icon_docked && QT_ICON=$(qt_xembed_icon); }
-qt_start_timed "Xfce XEmbed" xembed_icon_there qt_icon_shows_text
+# The icon is the open book from the start; a double click as soon as it docks shows what was read.
+xembed_icon_there() { qt_xembed_icon_docked && QT_ICON=$(qt_xembed_icon) && qt_double_click "$QT_ICON"; }
+looked_up() { desk_browser_has "$(qt_address mnuLookup "tide pool")"; }
+desk_clear_browser_log
+qt_start_timed "Xfce XEmbed" xembed_icon_there looked_up
 DBUS_SESSION_BUS_ADDRESS=$panel_bus
 desk_poll 3 qt_watcher_holds_program && fail "the program registered an item without a session bus"
 desk_clear_browser_log

@@ -18,17 +18,35 @@ scenario_start() {
     [[ -z "$(run_value)" ]] || fail "the auto-start value could not be removed before the test"
     desk_clip_text "start"
 
-    step "the icon docks in the tray host and shows the text copied before the start within a second"
-    local icon started iconed shown
+    step "the icon docks in the tray host; a double click at once looks up the text copied before the start"
+    local icon started iconed address
+    address=$(lookup_address mnuLookup start)
+    # Wine's first hand-over of an address starts its browser bridge cold; done once before, the
+    # look-ups below time the program, not that.
+    wine winebrowser "http://warm.example/" >>"$DESK_DIR/program.log" 2>&1 || true
+    desk_poll 20 desk_browser_has "http://warm.example/" || fail "Wine hands no address to the browser stand-in"
+    desk_clear_browser_log
     started=$(desk_now_ms)
     program_start
     desk_when 60 icon_docked_or_program_ended
     iconed=$DESK_WHEN
     icon=$(icon_wait)
-    desk_when 10 icon_shows_text_icon "$icon" || fail "the docked icon is not the text icon (open book and hand)"
-    shown=$DESK_WHEN
-    echo "start to icon $((iconed - started)) ms, to the text icon $((shown - started)) ms" >&2
-    ((shown - iconed <= 1000)) || fail "the copied text was shown $((shown - iconed)) ms after the icon, not within a second"
+    # The icon is the open book from the start, whatever the clipboard holds: the look-up tells.
+    desk_double_click "$icon"
+    desk_when 10 desk_browser_has "$address" || fail "no look-up of the text copied before the start"
+    local first=$((DESK_WHEN - iconed)) clicked again
+    # Wine takes its time to hand an address on; a second look-up, of a text known by then, tells how
+    # long, and the first may take at most a second more.
+    desk_clear_browser_log
+    clicked=$(desk_now_ms)
+    desk_double_click "$icon"
+    desk_when 10 desk_browser_has "$address" || fail "no second look-up"
+    again=$((DESK_WHEN - clicked))
+    echo "start to icon $((iconed - started)) ms; icon to the first look-up $first ms, a later look-up $again ms" >&2
+    # Here a double click made as the icon docks waits for Wine to relay it until the program's loop
+    # runs (some 0.8 s); the text itself is read within the first tick.
+    ((first - again <= 2000)) || fail "the first look-up came $((first - again)) ms later than one of a known text"
+    desk_poll 10 icon_shows_text_icon "$icon" || fail "the docked icon is not the text icon (open book and hand)"
     desk_screenshot "$SCREENSHOTS/docked-icon-text.png" "$icon"
     desk_screenshot "$SCREENSHOTS/desktop-after-start.png"
 
@@ -36,9 +54,6 @@ scenario_start() {
     desk_poll 20 run_value_is "\"$PROGRAM_PATH\"" ||
         fail "auto-start value is '$(run_value)', expected '\"$PROGRAM_PATH\"'"
 
-    step "a double click looks the text copied before the start up"
-    desk_double_click "$icon"
-    desk_wait_browser_line "$(lookup_address mnuLookup start)" 20 || fail "no dictionary look-up after the double click"
 }
 
 scenario_double_click() {
