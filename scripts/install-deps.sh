@@ -40,6 +40,8 @@ test_packages=(
     kactivitymanagerd xfce4-panel waybar grim python3-gi libglib2.0-bin dconf-gsettings-backend
     # The downloads' checks: lintian, AppStream, the manual page, the SVG icon
     lintian appstream man-db groff-base librsvg2-bin
+    # The package as apt installs it, tried in a fresh root of the release
+    debootstrap
 )
 # Where the releases differ: KDE's module daemon (kded5 for Plasma 5, kded6 for Plasma 6) and
 # plasmashell's Wayland platform (Qt 5's for Plasma 5; Plasma 6's is qt6-wayland, above).
@@ -64,6 +66,17 @@ if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architecture
     need_update=1
 fi
 
+# A mirror caught mid-sync serves an index of the wrong size for a minute or so: try again then.
+apt_update() {
+    local attempt
+    for attempt in 1 2 3 4; do
+        apt-get update -q && return 0
+        ((attempt < 4)) && { echo "install-deps: apt-get update failed; again in 30 s" >&2; sleep 30; }
+    done
+    # An index that stays broken may be one that nothing here needs; the install says if it was.
+    echo "install-deps: apt-get update kept failing; going on with the indexes apt has" >&2
+}
+
 missing=()
 for package in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
@@ -73,8 +86,16 @@ done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    apt_update
+    if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+        # The 32-bit packages must match the 64-bit ones' versions to the last update; where the
+        # mirror cannot give that, the test command drives the 64-bit Windows build instead.
+        native=()
+        for package in "${missing[@]}"; do [[ "$package" == *:i386 ]] || native+=("$package"); done
+        ((${#native[@]} < ${#missing[@]})) || exit 1
+        echo "install-deps: the 32-bit packages could not be installed; the Windows tests will take the 64-bit road" >&2
+        apt-get install -y -q --no-install-recommends "${native[@]}"
+    fi
 elif [[ -n "${need_update:-}" ]]; then
-    apt-get update -q
+    apt_update
 fi
