@@ -5,7 +5,11 @@
 #     bash scripts/fresh-root.sh bookworm -- bash scripts/test.sh      # Debian 12
 #     bash scripts/fresh-root.sh trixie -- bash scripts/run.sh --screenshot-only
 #     bash scripts/fresh-root.sh --keep trixie -- true                 # keeps the root to look in
+#     bash scripts/fresh-root.sh --bind "$PWD" bookworm -- bash tests/...  # this tree as it is
 #
+# --bind DIR (repeatable) shows the folder DIR, read-only, at the same path inside the root; the bound
+# folders then stand in for the clone, and the command runs in the first of them. A test uses it to
+# try what it built on a machine that has nothing else.
 # The root is made once per release with debootstrap (--variant=minbase, from the mirror apt uses
 # here) and kept as a pristine tarball in $VORDA_FRESH_ROOT_STORE (default /var/tmp/vorda-fresh-root);
 # every run unpacks a new copy, so nothing one run installs reaches the next, and nothing installed on
@@ -15,20 +19,27 @@
 # (a test that does not end what it starts), which are named and ended.
 set -euo pipefail
 
-usage() { echo "usage: bash scripts/fresh-root.sh [--keep] RELEASE -- COMMAND..." >&2; exit 2; }
+usage() { echo "usage: bash scripts/fresh-root.sh [--keep] [--bind DIR]... RELEASE -- COMMAND..." >&2; exit 2; }
 keep=0
-[[ "${1:-}" == --keep ]] && { keep=1; shift; }
+binds=()
+while [[ "${1:-}" == --* && "${1:-}" != -- ]]; do
+    case $1 in
+        --keep) keep=1; shift ;;
+        --bind) [[ "${2:-}" == /* && -d "${2:-}" ]] || usage; binds+=("$(realpath "$2")"); shift 2 ;;
+        *) usage ;;
+    esac
+done
 release=${1:-}
 [[ "$release" =~ ^[a-z]+$ ]] || usage
 shift
 [[ "${1:-}" == -- ]] && shift
 (($#)) || usage
 ((EUID == 0)) || { echo "fresh-root: needs root (debootstrap, mounts, chroot)" >&2; exit 2; }
-checkout=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 
 store=${VORDA_FRESH_ROOT_STORE:-/var/tmp/vorda-fresh-root}
 pristine=$store/$release.tar
-archives=$store/$release-archives
+# Downloaded .deb files, for debootstrap and for apt in every root of the release.
+archives=${VORDA_FRESH_ROOT_ARCHIVES:-$store/$release-archives}
 mkdir -p "$store" "$archives/partial"
 
 apt_mirror() {
@@ -47,7 +58,7 @@ make_pristine() {
     build=$store/build-$release.$$
     rm -rf --one-file-system "$build"
     echo "fresh-root: making a minimal Debian $release with debootstrap from $mirror (kept for later runs)"
-    if ! debootstrap --variant=minbase --include=ca-certificates "$release" "$build" "$mirror" \
+    if ! debootstrap --variant=minbase --include=ca-certificates --cache-dir="$archives" "$release" "$build" "$mirror" \
         >"$store/debootstrap-$release.log" 2>&1; then
         echo "fresh-root: debootstrap failed; see $store/debootstrap-$release.log" >&2
         rm -rf --one-file-system "$build"
@@ -119,13 +130,24 @@ mount_in tmp -t tmpfs -o mode=1777 tmpfs
 mount_in run -t tmpfs -o mode=755 tmpfs
 mount_in var/cache/apt/archives --bind "$archives"
 
-project=$(basename "$checkout")
-git clone -q --no-hardlinks "$checkout" "$root/work/$project"
-[[ -d "$checkout/../shared" ]] && cp -a "$checkout/../shared" "$root/work/shared"
-echo "fresh-root: Debian $release, a clean clone of $(git -C "$checkout" rev-parse --short HEAD): $*"
+if ((${#binds[@]})); then
+    for folder in "${binds[@]}"; do
+        mount_in "${folder#/}" --bind "$folder"
+        mount -o remount,bind,ro "$root$folder"
+    done
+    workdir=${binds[0]}
+    echo "fresh-root: Debian $release, with ${binds[*]} as they are: $*"
+else
+    checkout=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
+    project=$(basename "$checkout")
+    git clone -q --no-hardlinks "$checkout" "$root/work/$project"
+    [[ -d "$checkout/../shared" ]] && cp -a "$checkout/../shared" "$root/work/shared"
+    workdir=/work/$project
+    echo "fresh-root: Debian $release, a clean clone of $(git -C "$checkout" rev-parse --short HEAD): $*"
+fi
 status=0
 chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-    LANG=C.UTF-8 TERM=dumb CI=true /bin/bash -c 'cd "/work/$0" && exec "$@"' "$project" "$@" </dev/null || status=$?
+    LANG=C.UTF-8 TERM=dumb CI=true /bin/bash -c 'cd "$0" && exec "$@"' "$workdir" "$@" </dev/null || status=$?
 # A moment for what was ending anyway (a bus's last clients) before anything counts as left behind.
 sleep 2
 if end_leftovers && ((status == 0)); then
