@@ -56,7 +56,8 @@ host_registered() {
 desk_poll 40 host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
 
 # check_item ROAD TEXT: the program's item on the watcher, with its menu; a Wayland copy of TEXT
-# reaches its tooltip; Activate and the menu's thesaurus item look TEXT up.
+# reaches its tooltip; Activate and the menu's thesaurus item look TEXT up. TEXT differs from the copy
+# before, so that the tooltip tells the new copy has been read before the item is activated.
 check_item() {
     local road=$1 text=$2 menu thesaurus
     qt_wait_watcher_item 20
@@ -84,7 +85,7 @@ kde_start_with_copy() {
 }
 
 step "the Wayland road: the program on Wayland alone"
-kde_start_with_copy Wayland "tide pool"
+kde_start_with_copy Wayland "low tide"
 check_item Wayland "tide pool"
 # A Plasma session ends its programs with SIGTERM: the item leaves the bus.
 kill -TERM "$QT_PID"
@@ -95,7 +96,7 @@ export DISPLAY=$kwin_display
 # KWin's X server takes local clients of its own user only.
 xwininfo() { "${as_user[@]}" /usr/bin/xwininfo "$@"; }
 xdotool() { "${as_user[@]}" /usr/bin/xdotool "$@"; }
-kde_start_with_copy XWayland "rock pool"
+kde_start_with_copy XWayland "high tide"
 check_item XWayland "rock pool"
 
 step "an X program's copies on KWin's X display: a marked password is no text, a plain copy is text"
