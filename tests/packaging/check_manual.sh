@@ -20,7 +20,8 @@ done
 question=$(sed -n 's/.*u"\(Would you like[^"]*\)".*/\1/p' "$VORDA_SOURCE_DIR/src/app/frmDictionary.cpp")
 [[ -n "$question" ]] || fail_now "no exit question found in src/app/frmDictionary.cpp"
 for phrase in "look up the copied text on the web from the tray" "looks the clipboard's text up" \
-    "VordaDictionary.desktop" "/etc/xdg/autostart" "XDG_CONFIG_DIRS" "$question" \
+    "VordaDictionary.desktop" "/etc/xdg/autostart" "XDG_CONFIG_DIRS" "~/.config/autostart" "XDG_CONFIG_HOME" \
+    "rm ~/.config/autostart/VordaDictionary.desktop" "apt purge vorda-dictionary" "$question" \
     "GNOME" "KDE Plasma" "sway" "X11" "weston" "Report problems to dictionary@vorda.com"; do
     grep -qF -- "$phrase" <<<"$text" || fail "the manual page does not say \"$phrase\""
 done
