@@ -6,6 +6,9 @@
 # exports its menu, the host's Activate and a choice in the menu look up, an X program's password
 # (marked as password managers mark it) is no text, and a host's ContextMenu
 # opens the program's own popup at the point it names, which Escape and a click elsewhere close.
+#
+#     kde_plasma.sh [bare]     bare: KWin and kded's watcher alone, no plasmashell (a host that asks
+#                              for the popup by ContextMenu instead of drawing the exported menu)
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 desk_require kwin_wayland plasmashell dbus-daemon wl-copy xlogo
@@ -39,21 +42,25 @@ kwin_display=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
 desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
 desk_track_pid "$(cat "$HOME/session-env.pid")"
 
-step "$kded's watcher and plasmashell $plasma_major, the host"
+host="plasmashell $plasma_major, the host"
+[[ "${1:-}" == bare ]] && host="no plasmashell"
+step "$kded's watcher and $host"
 "${as_user[@]}" env QT_QPA_PLATFORM=offscreen "$kded" >"$DESK_DIR/kded.log" 2>&1 &
 desk_track_pid $!
 desk_poll 10 qt_bus_has_owner "org.kde.$kded" || fail "$kded did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
 "${as_user[@]}" dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
     string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
 desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
-"${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
-desk_track_pid $!
-host_registered() {
-    [[ "$("${as_user[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
-        string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
-}
-desk_poll 40 host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
+if [[ "${1:-}" != bare ]]; then
+    "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
+    desk_track_pid $!
+    host_registered() {
+        [[ "$("${as_user[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+            org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+            string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
+    }
+    desk_poll 40 host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
+fi
 
 # check_item ROAD TEXT: the program's item on the watcher, with its menu; a Wayland copy of TEXT
 # reaches its tooltip; Activate and the menu's thesaurus item look TEXT up. TEXT differs from the copy
