@@ -77,7 +77,9 @@ for mode in --no-install-recommends --install-recommends; do
     done
     left=$(find /etc -iname '*vorda*' 2>/dev/null; grep -rlis -e vorda /etc 2>/dev/null)
     [[ -z "$left" ]] || fail "purge left in /etc: $left"
-    # What the package brought goes too, so that the next install starts from the tools alone.
+    # What the package brought goes too, so that the next install starts from the tools alone. (The
+    # last install's recommendations may bring an init system, which apt will not take away again.)
+    [[ "$mode" == --install-recommends ]] && break
     mapfile -t brought < <(dpkg-query -W -f='${Package}:${Architecture}\n' | sort | comm -13 /tmp/before-package -)
     ((${#brought[@]} == 0)) || apt_get purge "${brought[@]}"
 done
