@@ -122,8 +122,22 @@ desk_cleanup() {
     for pid in "$DESK_CLIP_PID" "$DESK_TRAY_PID" "$DESK_XVFB_PID"; do
         [[ -n "$pid" ]] && desk_kill_pid "$pid"
     done
+    [[ -n "${DESK_DIR:-}" ]] && desk_end_carriers "$DESK_DIR"
     DESK_PIDS=() DESK_CLEANUP_STEPS=() DESK_CLIP_PID="" DESK_TRAY_PID="" DESK_XVFB_PID=""
     return "$status"
+}
+
+# desk_end_carriers MARKER: ends every process whose environment holds MARKER (this desktop's folder
+# is in the PATH and runtime folder of all that a test starts). A desktop's programs hand work on to
+# children that outlive them and their bus (Plasma 6's plasma_waitforname), which no pid list holds.
+desk_end_carriers() {
+    local file pid
+    for file in $(grep -lsF -- "$1" /proc/[0-9]*/environ); do
+        pid=${file#/proc/}
+        pid=${pid%/environ}
+        [[ "$pid" == "$$" || "$pid" == "$BASHPID" ]] || kill -KILL "$pid" 2>/dev/null
+    done
+    return 0
 }
 
 # desk_start [WORK_DIR]: the whole private desktop. WORK_DIR defaults to a new temporary folder.
