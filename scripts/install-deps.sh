@@ -66,16 +66,8 @@ if [[ " ${packages[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architecture
     need_update=1
 fi
 
-# A mirror caught mid-sync serves an index of the wrong size for a minute or so: try again then.
-apt_update() {
-    local attempt
-    for attempt in 1 2 3 4; do
-        apt-get update -q && return 0
-        ((attempt < 4)) && { echo "install-deps: apt-get update failed; again in 30 s" >&2; sleep 30; }
-    done
-    # An index that stays broken may be one that nothing here needs; the install says if it was.
-    echo "install-deps: apt-get update kept failing; going on with the indexes apt has" >&2
-}
+# shellcheck source=lib/apt-update.sh
+source "$(dirname "$0")/lib/apt-update.sh"
 
 missing=()
 for package in "${packages[@]}"; do

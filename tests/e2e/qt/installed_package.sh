@@ -23,11 +23,9 @@ export DEBIAN_FRONTEND=noninteractive
 apt_get() { apt-get -q -y -o DPkg::Lock::Timeout=120 "$@" >>/tmp/apt.log 2>&1 || fail "apt-get $*: $(tail -n 5 /tmp/apt.log)"; }
 
 step "the tests' own tools, without the package"
-for attempt in 1 2 3; do
-    apt-get -q update >>/tmp/apt.log 2>&1 && break
-    ((attempt == 3)) && fail "apt-get update: $(tail -n 5 /tmp/apt.log)"
-    sleep 30
-done
+# shellcheck source=../../../scripts/lib/apt-update.sh
+source "$VORDA_SOURCE_DIR/scripts/lib/apt-update.sh"
+apt_update >>/tmp/apt.log 2>&1
 apt_get install --no-install-recommends "${tools[@]}"
 
 # The desktop checks are the end-to-end tests' own, run on the installed program.

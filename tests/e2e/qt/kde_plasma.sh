@@ -42,8 +42,8 @@ kwin_display=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
 desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
 desk_track_pid "$(cat "$HOME/session-env.pid")"
 
-host="plasmashell $plasma_major, the host"
-[[ "${1:-}" == bare ]] && host="no plasmashell"
+bare=0 host="plasmashell $plasma_major, the host"
+[[ "${1:-}" == bare ]] && bare=1 host="no plasmashell"
 step "$kded's watcher and $host"
 "${as_user[@]}" env QT_QPA_PLATFORM=offscreen "$kded" >"$DESK_DIR/kded.log" 2>&1 &
 desk_track_pid $!
@@ -51,7 +51,7 @@ desk_poll 10 qt_bus_has_owner "org.kde.$kded" || fail "$kded did not start: $(ta
 "${as_user[@]}" dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
     string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
 desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
-if [[ "${1:-}" != bare ]]; then
+if ((!bare)); then
     "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
     desk_track_pid $!
     host_registered() {
