@@ -1,0 +1,196 @@
+#!/usr/bin/env bash
+# scripts/fresh-root.sh interrupted: INT, TERM or HUP while it unpacks the root, while it mounts and
+# while the command runs, and SIGKILL followed by a new run. Each time the mount table must be as it
+# was, no process of the run may be left, and the store must hold only the pristine tarball and the
+# downloads; a kept root and the root of a run still going must stay.
+#
+# It runs in a mount namespace of its own whose /sys and /dev are shared, as a systemd machine's are:
+# there an unmount that goes through a shared bind reaches the mounts it was copied from, and here
+# those are the namespace's own, not the machine's. The pristine "release" is a tarball the test makes of a
+# few programs of this machine, so no debootstrap is needed; the stages are held by stand-ins for tar
+# and mount that wait, after the real command, until they are ended.
+set -uo pipefail
+script=$(realpath "$(dirname "$0")/../../scripts/fresh-root.sh")
+fail() { echo "FAIL: $*" >&2; exit 1; }
+if ((EUID != 0)); then
+    echo "SKIP: scripts/fresh-root.sh needs the superuser (mounts, chroot); run this as root" >&2
+    exit 77
+fi
+if [[ -z "${FRESH_ROOT_TEST_NAMESPACE:-}" ]]; then
+    exec unshare --mount --propagation private env FRESH_ROOT_TEST_NAMESPACE=1 bash "$0" "$@"
+fi
+for mounted in /sys /dev; do
+    mount --make-rshared "$mounted" || fail "cannot make this namespace's $mounted shared"
+done
+
+scratch=$(mktemp -d /tmp/fresh-root-test.XXXXXX)
+store=$scratch/store
+marks=$scratch/marks
+mkdir -p "$store" "$marks" "$scratch/work" "$scratch/bin"
+release=bookworm
+pristine_names=$'bookworm-archives\nbookworm.tar'
+
+# bash, env, sleep and chroot with their libraries, at the paths of a merged-/usr Debian.
+add_programs() {   # add_programs TREE PROGRAM...
+    local tree=$1 program file
+    shift
+    mkdir -p "$tree/usr/bin" "$tree/usr/lib" "$tree/usr/lib64" "$tree/etc" "$tree/tmp"
+    ln -sfn usr/bin "$tree/bin"
+    ln -sfn usr/lib "$tree/lib"
+    ln -sfn usr/lib64 "$tree/lib64"
+    for program in "$@"; do
+        program=$(command -v "$program") || fail "no $program here"
+        cp -L "$program" "$tree/usr/bin/"
+        for file in $(ldd "$program" | grep -o '/[^ ]*'); do
+            mkdir -p "$(dirname "$tree/usr${file#/usr}")"
+            cp -L "$file" "$tree/usr${file#/usr}"
+        done
+    done
+}
+tree=$scratch/tree
+add_programs "$tree" bash env sleep chroot
+add_programs "$tree/nested" bash sleep
+tar -C "$tree" -cf "$store/$release.tar" . || fail "cannot make the pristine tarball"
+mkdir -p "$store/$release-archives/partial"
+
+# Stand-ins for tar and mount: the real command, then, at the stage named by FRESH_ROOT_TEST_HOLD, a
+# mark and a wait until the process is ended.
+real_tar=$(command -v tar) real_mount=$(command -v mount)
+cat >"$scratch/bin/tar" <<EOF
+#!/bin/bash
+$real_tar "\$@" || exit
+[[ "\${FRESH_ROOT_TEST_HOLD:-}" == unpacking ]] && { : >"$marks/held"; exec sleep infinity; }
+exit 0
+EOF
+cat >"$scratch/bin/mount" <<EOF
+#!/bin/bash
+$real_mount "\$@" || exit
+[[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && "\${!#}" == */sys ]] && { : >"$marks/held"; exec sleep infinity; }
+exit 0
+EOF
+chmod +x "$scratch/bin/tar" "$scratch/bin/mount"
+# The command's stage: a process in a root nested in the run's root, which marks that it runs.
+held_command=(chroot /nested /bin/bash -c ': >/held; exec sleep infinity')
+
+processes_in_store() {
+    find /proc -mindepth 2 -maxdepth 2 -name root -lname "$store/*" -printf '%h\n' 2>/dev/null | cut -d/ -f3
+}
+clean_up() {
+    local pid
+    for pid in $(processes_in_store); do kill -KILL "$pid" 2>/dev/null; done
+    for pid in "${started[@]}"; do kill -KILL -- "-$pid" 2>/dev/null; done
+    findmnt -rn -o TARGET | grep -F "$store/" | sort -r | xargs -r umount -l 2>/dev/null
+    rm -rf --one-file-system "$scratch"
+}
+started=()
+trap clean_up EXIT
+
+mount_table() { findmnt -rn -o TARGET,SOURCE,FSTYPE,OPTIONS,PROPAGATION; }
+before=$(mount_table) || fail "findmnt cannot read the mount table"
+
+# start [--keep] HOLD COMMAND...: the script, in a process group of its own as a terminal's job is,
+# and with SIGINT not ignored (as it is for a background job here); sets $pid.
+start() {
+    local options=()
+    [[ "$1" == --keep ]] && { options+=(--keep); shift; }
+    local hold=$1
+    shift
+    rm -f "$marks/held"
+    PATH="$scratch/bin:$PATH" FRESH_ROOT_TEST_HOLD=$hold VORDA_FRESH_ROOT_STORE=$store \
+        setsid env --default-signal=INT,QUIT bash "$script" "${options[@]}" --bind "$scratch/work" "$release" -- "$@" \
+        >>"$scratch/log" 2>&1 </dev/null &
+    pid=$!
+    started+=("$pid")
+}
+wait_for() {   # wait_for WHAT COMMAND...: until COMMAND succeeds, at most a minute
+    local deadline=$((SECONDS + 60))
+    until "${@:2}"; do
+        ((SECONDS < deadline)) || fail "$1 did not happen within 60 s; the script said: $(tail -n 5 "$scratch/log")"
+        sleep 0.05
+    done
+}
+held() {   # held STAGE: the stage's mark is there
+    if [[ "$1" == command ]]; then
+        compgen -G "$store/$release-run.*/nested/held" >/dev/null
+    else
+        [[ -e "$marks/held" ]]
+    fi
+}
+ended() { [[ ! -e /proc/$1 || "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" == Z ]]; }
+finish() {   # finish PID: waits for the script to end; sets $status
+    wait_for "the end of fresh-root.sh (pid $1)" ended "$1"
+    wait "$1"
+    status=$?
+}
+# check WHAT: the mount table as before, nothing of the run's running, the store as it was made.
+check() {
+    local after left
+    after=$(mount_table) || fail "$1: findmnt cannot read the mount table"
+    [[ "$after" == "$before" ]] ||
+        fail "$1: the mount table changed: $(diff <(echo "$before") <(echo "$after") | grep '^[<>]' | head -n 8 | tr '\n' ';')"
+    left=$(processes_in_store)
+    [[ -z "$left" ]] || fail "$1: processes left in a root: $(for p in $left; do tr '\0' ' ' <"/proc/$p/cmdline"; echo; done)"
+    kill -0 -- "-$pid" 2>/dev/null && fail "$1: processes of the run's process group left"
+    left=$(LC_ALL=C ls -A "$store")
+    [[ "$left" == "$pristine_names" ]] || fail "$1: the store holds $(echo "$left" | tr '\n' ' ')"
+    echo "ok: $1"
+}
+
+for stage in unpacking mounting command; do
+    for signal in INT TERM HUP; do
+        if [[ "$stage" == command ]]; then start "" "${held_command[@]}"; else start "$stage" true; fi
+        wait_for "the $stage stage" held "$stage"
+        kill "-$signal" -- "-$pid"
+        finish "$pid"
+        ((status != 0)) || fail "SIG$signal while $stage: fresh-root.sh ended with status 0"
+        check "SIG$signal to the run's process group while $stage"
+    done
+done
+
+# An outer run's clean-up signals the script alone; the command, in a nested root, must end too.
+start "" "${held_command[@]}"
+wait_for "the command stage" held command
+kill -TERM "$pid"
+finish "$pid"
+check "SIGTERM to the script alone while the command runs"
+
+# SIGKILL skips every trap: the next run must find what is left, end it, unmount it and remove it.
+start mounting true
+wait_for "the mounting stage" held mounting
+kill -KILL -- "-$pid"
+finish "$pid"
+start "" true
+finish "$pid"
+((status == 0)) || fail "the run after a SIGKILL while mounting: status $status: $(tail -n 5 "$scratch/log")"
+check "SIGKILL to the run's process group while mounting, then a new run"
+
+start "" "${held_command[@]}"
+wait_for "the command stage" held command
+kill -KILL "$pid"
+finish "$pid"
+start "" true
+finish "$pid"
+((status == 0)) || fail "the run after a SIGKILL while the command ran: status $status: $(tail -n 5 "$scratch/log")"
+check "SIGKILL to the script alone while its command runs, then a new run"
+
+# A kept root, and the root of a run still going, are not a killed run's: a new run leaves them.
+start --keep "" true
+finish "$pid"
+((status == 0)) || fail "the --keep run: status $status"
+kept=$(compgen -G "$store/$release-run.*") || fail "--keep left no root"
+start "" "${held_command[@]}"
+going=$pid
+wait_for "the command stage" held command
+start "" true
+finish "$pid"
+((status == 0)) || fail "a run beside another: status $status: $(tail -n 5 "$scratch/log")"
+[[ -d "$kept" ]] || fail "a new run removed the kept root $kept"
+held command || fail "a new run took down the root of a run still going"
+kill -0 "$going" 2>/dev/null || fail "a new run ended a run still going"
+pid=$going
+kill -INT -- "-$pid"
+finish "$pid"
+[[ -d "$kept" ]] || fail "a run's clean-up removed the kept root $kept"
+rm -rf --one-file-system "$kept"
+check "a kept root and a run still going, beside a new run"
+echo "PASS: fresh-root.sh interrupted at every stage, or killed, leaves the mounts as they were, no process and no root"
