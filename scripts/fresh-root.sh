@@ -17,6 +17,9 @@
 # is shared), which saves the downloads but installs every package anew. Exit status: the command's;
 # 2 when the root could not be made; 3 when the command passed but left processes running in the root
 # (a test that does not end what it starts), which are named and ended.
+# An interrupt (INT, TERM, HUP) ends the command and takes the root down: its processes ended, its
+# mounts unmounted, then the folder removed. What a run killed outright (SIGKILL) left, the next run
+# takes down; it tells such a root from a kept one or one whose run still goes by the pid file beside it.
 set -euo pipefail
 
 usage() { echo "usage: bash scripts/fresh-root.sh [--keep] [--bind DIR]... RELEASE -- COMMAND..." >&2; exit 2; }
@@ -37,10 +40,61 @@ shift
 ((EUID == 0)) || { echo "fresh-root: needs root (debootstrap, mounts, chroot)" >&2; exit 2; }
 
 store=${VORDA_FRESH_ROOT_STORE:-/var/tmp/vorda-fresh-root}
+mkdir -p "$store"
+store=$(realpath "$store")
+# The mount table (findmnt) escapes blanks, and the search for processes reads the path as a pattern.
+[[ "$store" =~ ^/[-_./[:alnum:]]+$ ]] ||
+    { echo "fresh-root: the store's path may hold only letters, digits and - _ . /: $store" >&2; exit 2; }
 pristine=$store/$release.tar
 # Downloaded .deb files, for debootstrap and for apt in every root of the release.
 archives=${VORDA_FRESH_ROOT_ARCHIVES:-$store/$release-archives}
-mkdir -p "$store" "$archives/partial"
+mkdir -p "$archives/partial"
+# shellcheck source=lib/run-folders.sh
+source "$(dirname "$0")/lib/run-folders.sh"
+
+# This run's folders in the store (the root; debootstrap's build while it is made), taken down at the
+# end whatever ends the run but SIGKILL; what a killed run left, the next run takes down.
+owned=()
+root=
+child=
+clean_up() {
+    local folder
+    set +e
+    trap '' INT TERM HUP
+    if [[ -n "$child" ]]; then
+        kill -KILL "$child" 2>/dev/null
+        wait "$child" 2>/dev/null
+    fi
+    for folder in "${owned[@]}"; do
+        if [[ "$folder" == "$root" ]] && ((keep)); then
+            take_down_run_folder "$folder" keep &&
+                echo "fresh-root: kept $root (chroot into it after mounting proc, sys and dev again)"
+        else
+            take_down_run_folder "$folder"
+        fi
+    done
+}
+trap clean_up EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+# in_background COMMAND...: the command as a child that the clean-up ends, so that a signal is acted
+# on at once (the shell runs a trap only after a command in the foreground has ended).
+in_background() {
+    local status=0
+    "$@" &
+    child=$!
+    wait "$child" || status=$?
+    child=
+    return "$status"
+}
+
+for pid_file in "$store"/*.pid; do
+    [[ -e "$pid_file" ]] || continue
+    run_folder_alive "${pid_file%.pid}" && continue
+    echo "fresh-root: ${pid_file%.pid} was left by a run that was killed: its processes are ended, its mounts unmounted, and it is removed" >&2
+    take_down_run_folder "${pid_file%.pid}" || true
+done
 
 apt_mirror() {
     sed -n 's/^URIs: *//p; s/^deb  *\(\[[^]]*\] *\)\{0,1\}\(http[^ ]*\) .*/\2/p' \
@@ -53,86 +107,52 @@ make_pristine() {
     [[ -n "$mirror" ]] || { echo "fresh-root: apt's sources name no Debian mirror" >&2; return 1; }
     if ! command -v debootstrap >/dev/null; then
         DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
-            debootstrap >/dev/null
+            debootstrap >/dev/null || return 1
     fi
-    build=$store/build-$release.$$
-    rm -rf --one-file-system "$build"
+    build=$(mktemp -d "$store/build-$release.XXXXXX") || return 1
+    mark_run_folder "$build" || return 1
+    owned+=("$build")
     echo "fresh-root: making a minimal Debian $release with debootstrap from $mirror (kept for later runs)"
-    if ! debootstrap --variant=minbase --include=ca-certificates --cache-dir="$archives" "$release" "$build" "$mirror" \
-        >"$store/debootstrap-$release.log" 2>&1; then
+    if ! in_background debootstrap --variant=minbase --include=ca-certificates --cache-dir="$archives" \
+        "$release" "$build" "$mirror" >"$store/debootstrap-$release.log" 2>&1; then
         echo "fresh-root: debootstrap failed; see $store/debootstrap-$release.log" >&2
-        rm -rf --one-file-system "$build"
         return 1
     fi
     # An installed machine also has the release's updates and security fixes.
-    cat >"$build/etc/apt/sources.list" <<EOF
+    cat >"$build/etc/apt/sources.list" <<EOF || return 1
 deb $mirror $release main
 deb $mirror $release-updates main
 deb ${mirror%/debian}/debian-security $release-security main
 EOF
-    tar -C "$build" -cf "$pristine.part" . && mv "$pristine.part" "$pristine"
-    rm -rf --one-file-system "$build"
+    in_background tar -C "$build" -cf "$build.tar" . && mv "$build.tar" "$pristine" || return 1
+    take_down_run_folder "$build" && owned=()
 }
 [[ -s "$pristine" ]] || make_pristine || exit 2
 
 root=$(mktemp -d "$store/$release-run.XXXXXX")
-mounts=()
+mark_run_folder "$root"
+owned+=("$root")
 mount_in() {   # mount_in TARGET MOUNT-ARGUMENTS...
     local target=$root/$1
     shift
     mkdir -p "$target"
     mount "$@" "$target"
-    mounts+=("$target")
 }
-processes_inside() {
-    local proc
-    for proc in /proc/[0-9]*; do
-        [[ "$(readlink "$proc/root" 2>/dev/null)" == "$root" ]] && echo "${proc#/proc/}"
-    done
-    return 0
-}
-# What the command left running in the root is a fault of the command's; it is named, then ended.
-end_leftovers() {
-    local pid found=1
-    for pid in $(processes_inside); do
-        echo "fresh-root: still running in the root, ended: $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | cut -c1-120)" >&2
-        kill -KILL "$pid" 2>/dev/null || true
-        found=0
-    done
-    return "$found"
-}
-clean_up() {
-    local i
-    end_leftovers || true
-    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-        umount -R "${mounts[i]}" 2>/dev/null || umount -R -l "${mounts[i]}" 2>/dev/null || true
-    done
-    if findmnt -rn -o TARGET | grep -q -F "$root"; then
-        echo "fresh-root: $root still has mounts; left in place, not deleted" >&2
-    elif ((keep)); then
-        echo "fresh-root: kept $root (chroot into it after mounting proc, sys and dev again)"
-    else
-        rm -rf --one-file-system "$root"
-    fi
-}
-trap clean_up EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
 
-tar -C "$root" -xf "$pristine"
+in_background tar -C "$root" -xf "$pristine"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_in proc -t proc proc
-mount_in sys --rbind /sys
-mount --make-rslave "$root/sys"
-mount_in dev --rbind /dev
-mount --make-rslave "$root/dev"
+# Each bind is made a slave by the call that makes it: a bind left shared, even for a moment, would
+# hand the clean-up's unmounts on to the host's own mounts (/dev/pts, the cgroups).
+mount_in sys --rbind --make-rslave /sys
+mount_in dev --rbind --make-rslave /dev
 mount_in tmp -t tmpfs -o mode=1777 tmpfs
 mount_in run -t tmpfs -o mode=755 tmpfs
-mount_in var/cache/apt/archives --bind "$archives"
+mount_in var/cache/apt/archives --bind --make-slave "$archives"
 
 if ((${#binds[@]})); then
     for folder in "${binds[@]}"; do
-        mount_in "${folder#/}" --bind "$folder"
+        mount_in "${folder#/}" --bind --make-slave "$folder"
         mount -o remount,bind,ro "$root$folder"
     done
     workdir=${binds[0]}
@@ -146,11 +166,11 @@ else
     echo "fresh-root: Debian $release, a clean clone of $(git -C "$checkout" rev-parse --short HEAD): $*"
 fi
 status=0
-chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+in_background chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
     LANG=C.UTF-8 TERM=dumb CI=true /bin/bash -c 'cd "$0" && exec "$@"' "$workdir" "$@" </dev/null || status=$?
-# A moment for what was ending anyway (a bus's last clients) before anything counts as left behind.
-sleep 2
-if end_leftovers && ((status == 0)); then
+# What was ending anyway (a bus's last clients) is given time to end before anything counts as left behind.
+wait_processes_gone 10 "$root" || true
+if end_processes_under "$root" say && ((status == 0)); then
     status=3
 fi
 echo "fresh-root: Debian $release: exit status $status"

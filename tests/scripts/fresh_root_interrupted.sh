@@ -30,7 +30,7 @@ mkdir -p "$store" "$marks" "$scratch/work" "$scratch/bin"
 release=bookworm
 pristine_names=$'bookworm-archives\nbookworm.tar'
 
-# bash, env, sleep and chroot with their libraries, at the paths of a merged-/usr Debian.
+# bash, env, sleep, chroot and true with their libraries, at the paths of a merged-/usr Debian.
 add_programs() {   # add_programs TREE PROGRAM...
     local tree=$1 program file
     shift
@@ -39,8 +39,8 @@ add_programs() {   # add_programs TREE PROGRAM...
     ln -sfn usr/lib "$tree/lib"
     ln -sfn usr/lib64 "$tree/lib64"
     for program in "$@"; do
-        program=$(command -v "$program") || fail "no $program here"
-        cp -L "$program" "$tree/usr/bin/"
+        program=$(type -P "$program") || fail "no $program here"
+        cp -L "$program" "$tree/usr/bin/" || fail "cannot copy $program"
         for file in $(ldd "$program" | grep -o '/[^ ]*'); do
             mkdir -p "$(dirname "$tree/usr${file#/usr}")"
             cp -L "$file" "$tree/usr${file#/usr}"
@@ -48,29 +48,29 @@ add_programs() {   # add_programs TREE PROGRAM...
     done
 }
 tree=$scratch/tree
-add_programs "$tree" bash env sleep chroot
+add_programs "$tree" bash env sleep chroot true
 add_programs "$tree/nested" bash sleep
 tar -C "$tree" -cf "$store/$release.tar" . || fail "cannot make the pristine tarball"
 mkdir -p "$store/$release-archives/partial"
 
-# Stand-ins for tar and mount: the real command, then, at the stage named by FRESH_ROOT_TEST_HOLD, a
-# mark and a wait until the process is ended.
+# Stand-ins for tar and mount: the real command, then, at the stage named by FRESH_ROOT_TEST_HOLD (the
+# unpacking; the bind of /sys), a mark and a wait until the process is ended.
 real_tar=$(command -v tar) real_mount=$(command -v mount)
 cat >"$scratch/bin/tar" <<EOF
 #!/bin/bash
 $real_tar "\$@" || exit
-[[ "\${FRESH_ROOT_TEST_HOLD:-}" == unpacking ]] && { : >"$marks/held"; exec sleep infinity; }
+[[ "\${FRESH_ROOT_TEST_HOLD:-}" == unpacking ]] && { echo \$\$ >"$marks/held"; exec sleep infinity; }
 exit 0
 EOF
 cat >"$scratch/bin/mount" <<EOF
 #!/bin/bash
 $real_mount "\$@" || exit
-[[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && "\${!#}" == */sys ]] && { : >"$marks/held"; exec sleep infinity; }
+[[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && " \$* " == *" --rbind "* && "\${!#}" == */sys ]] && { echo \$\$ >"$marks/held"; exec sleep infinity; }
 exit 0
 EOF
 chmod +x "$scratch/bin/tar" "$scratch/bin/mount"
 # The command's stage: a process in a root nested in the run's root, which marks that it runs.
-held_command=(chroot /nested /bin/bash -c ': >/held; exec sleep infinity')
+held_command=(chroot /nested /bin/bash -c 'echo $$ >/held; exec sleep infinity')
 
 processes_in_store() {
     find /proc -mindepth 2 -maxdepth 2 -name root -lname "$store/*" -printf '%h\n' 2>/dev/null | cut -d/ -f3
@@ -109,17 +109,19 @@ wait_for() {   # wait_for WHAT COMMAND...: until COMMAND succeeds, at most a min
         sleep 0.05
     done
 }
-held() {   # held STAGE: the stage's mark is there
+held() {   # held STAGE: the stage's mark is there, and the process that wrote it has become sleep
+    local mark held_pid
     if [[ "$1" == command ]]; then
-        compgen -G "$store/$release-run.*/nested/held" >/dev/null
+        mark=$(compgen -G "$store/$release-run.*/nested/held") || return 1
     else
-        [[ -e "$marks/held" ]]
+        mark=$marks/held
     fi
+    { read -r held_pid <"$mark"; } 2>/dev/null && [[ "$(cat "/proc/$held_pid/comm" 2>/dev/null)" == sleep ]]
 }
 ended() { [[ ! -e /proc/$1 || "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" == Z ]]; }
 finish() {   # finish PID: waits for the script to end; sets $status
     wait_for "the end of fresh-root.sh (pid $1)" ended "$1"
-    wait "$1"
+    { wait "$1"; } 2>/dev/null
     status=$?
 }
 # check WHAT: the mount table as before, nothing of the run's running, the store as it was made.
@@ -136,14 +138,15 @@ check() {
     echo "ok: $1"
 }
 
+declare -A stage_name=([unpacking]="while unpacking" [mounting]="while mounting" [command]="while the command runs")
 for stage in unpacking mounting command; do
     for signal in INT TERM HUP; do
         if [[ "$stage" == command ]]; then start "" "${held_command[@]}"; else start "$stage" true; fi
         wait_for "the $stage stage" held "$stage"
         kill "-$signal" -- "-$pid"
         finish "$pid"
-        ((status != 0)) || fail "SIG$signal while $stage: fresh-root.sh ended with status 0"
-        check "SIG$signal to the run's process group while $stage"
+        ((status != 0)) || fail "SIG$signal ${stage_name[$stage]}: fresh-root.sh ended with status 0"
+        check "SIG$signal to the run's process group ${stage_name[$stage]}"
     done
 done
 
