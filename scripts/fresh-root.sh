@@ -49,7 +49,7 @@ pristine=$store/$release.tar
 # Downloaded .deb files, for debootstrap and for apt in every root of the release.
 archives=${VORDA_FRESH_ROOT_ARCHIVES:-$store/$release-archives}
 mkdir -p "$archives/partial"
-# shellcheck source=lib/run-folders.sh
+# shellcheck source-path=SCRIPTDIR source=lib/run-folders.sh
 source "$(dirname "$0")/lib/run-folders.sh"
 
 # This run's folders in the store (the root; debootstrap's build while it is made), taken down at the
@@ -92,8 +92,13 @@ in_background() {
 for pid_file in "$store"/*.pid; do
     [[ -e "$pid_file" ]] || continue
     run_folder_alive "${pid_file%.pid}" && continue
-    echo "fresh-root: ${pid_file%.pid} was left by a run that was killed: its processes are ended, its mounts unmounted, and it is removed" >&2
-    take_down_run_folder "${pid_file%.pid}" || true
+    if run_folder_kept "${pid_file%.pid}"; then
+        echo "fresh-root: ${pid_file%.pid} was left by a --keep run that was killed: its processes are ended and its mounts unmounted" >&2
+        take_down_run_folder "${pid_file%.pid}" keep || true
+    else
+        echo "fresh-root: ${pid_file%.pid} was left by a run that was killed: its processes are ended, its mounts unmounted, and it is removed" >&2
+        take_down_run_folder "${pid_file%.pid}" || true
+    fi
 done
 
 apt_mirror() {
@@ -130,7 +135,7 @@ EOF
 [[ -s "$pristine" ]] || make_pristine || exit 2
 
 root=$(mktemp -d "$store/$release-run.XXXXXX")
-mark_run_folder "$root"
+if ((keep)); then mark_run_folder "$root" keep; else mark_run_folder "$root"; fi
 owned+=("$root")
 mount_in() {   # mount_in TARGET MOUNT-ARGUMENTS...
     local target=$root/$1

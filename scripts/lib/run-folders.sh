@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # The folders a run of scripts/fresh-root.sh owns in its store (a root, a debootstrap's build): each
 # FOLDER has FOLDER.pid beside it, naming the run's process, so that a later run can tell a folder
-# whose run was killed from one whose run still goes. A folder without that file (a kept root) is
-# never touched. Taking a folder down ends the processes whose root is in it, unmounts what is
+# whose run was killed from one whose run still goes (and whether the folder is to be kept). A folder
+# without that file (a root kept after its run) is never touched. Taking a folder down ends the processes whose root is in it, unmounts what is
 # mounted in it and only then removes it.
 
 process_start_time() {   # process_start_time PID: the kernel's start time of PID, which a new process of the same PID does not share
@@ -12,13 +12,18 @@ process_start_time() {   # process_start_time PID: the kernel's start time of PI
     echo "${fields[19]}"
 }
 
-mark_run_folder() {   # mark_run_folder FOLDER: FOLDER belongs to this shell's run
-    printf '%s %s\n' "$$" "$(process_start_time "$$")" >"$1.pid"
+mark_run_folder() {   # mark_run_folder FOLDER [keep]: FOLDER belongs to this shell's run
+    printf '%s %s %s\n' "$$" "$(process_start_time "$$")" "${2:-}" >"$1.pid"
+}
+
+run_folder_kept() {   # run_folder_kept FOLDER: its run was to keep it
+    local pid start keep
+    { read -r pid start keep <"$1.pid"; } 2>/dev/null && [[ "$keep" == keep ]]
 }
 
 run_folder_alive() {   # run_folder_alive FOLDER: its run still goes (or its pid file cannot be read)
     local pid start
-    { read -r pid start <"$1.pid"; } 2>/dev/null || return 0
+    { read -r pid start _ <"$1.pid"; } 2>/dev/null || return 0
     [[ "$pid" =~ ^[0-9]+$ && -n "$start" ]] || return 0
     [[ "$(process_start_time "$pid")" == "$start" ]]
 }

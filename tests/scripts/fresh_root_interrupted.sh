@@ -62,11 +62,15 @@ $real_tar "\$@" || exit
 [[ "\${FRESH_ROOT_TEST_HOLD:-}" == unpacking ]] && { echo \$\$ >"$marks/held"; exec sleep infinity; }
 exit 0
 EOF
+# The bind of /sys is held as an interrupt between its two steps would leave it: bound, still shared.
 cat >"$scratch/bin/mount" <<EOF
 #!/bin/bash
-$real_mount "\$@" || exit
-[[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && " \$* " == *" --rbind "* && "\${!#}" == */sys ]] && { echo \$\$ >"$marks/held"; exec sleep infinity; }
-exit 0
+if [[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && " \$* " == *" --rbind "* && "\${!#}" == */sys ]]; then
+    $real_mount --rbind "\${@: -2}" || exit
+    echo \$\$ >"$marks/held"
+    exec sleep infinity
+fi
+exec $real_mount "\$@"
 EOF
 chmod +x "$scratch/bin/tar" "$scratch/bin/mount"
 # The command's stage: a process in a root nested in the run's root, which marks that it runs.
@@ -176,11 +180,15 @@ finish "$pid"
 ((status == 0)) || fail "the run after a SIGKILL while the command ran: status $status: $(tail -n 5 "$scratch/log")"
 check "SIGKILL to the script alone while its command runs, then a new run"
 
-# A kept root, and the root of a run still going, are not a killed run's: a new run leaves them.
-start --keep "" true
+# A root kept with --keep stays, also when its run is killed (its mounts and processes are taken
+# down); so does the root of a run still going, beside a new run.
+start --keep "" "${held_command[@]}"
+wait_for "the command stage" held command
+kill -KILL "$pid"
 finish "$pid"
-((status == 0)) || fail "the --keep run: status $status"
-kept=$(compgen -G "$store/$release-run.*") || fail "--keep left no root"
+kept=$(compgen -G "$store/$release-run.*/") || fail "--keep left no root"
+kept=${kept%/}
+rm "$kept/nested/held"
 start "" "${held_command[@]}"
 going=$pid
 wait_for "the command stage" held command
