@@ -60,8 +60,17 @@ for mode in --no-install-recommends --install-recommends; do
     entry=/etc/xdg/autostart/VordaDictionary.desktop
     # Every desktop has the folder; a root this minimal does not.
     mkdir -p /etc/xdg/autostart
-    # The program runs until it is ended; the session's end (SIGTERM) leaves the entry as it is.
-    xvfb-run -a timeout 5 /usr/bin/vorda-dictionary >/tmp/program.log 2>&1
+    # The program runs until it is ended: it is ended (SIGTERM, as at the session's end, which leaves
+    # the entry as it is) once its entry is there, or after two minutes without one.
+    rm -f /tmp/program.pid
+    xvfb-run -a bash -c 'echo $$ >/tmp/program.pid; exec timeout 120 /usr/bin/vorda-dictionary' >/tmp/program.log 2>&1 &
+    session=$!
+    deadline=$((SECONDS + 130))
+    until grep -qxF 'Exec="/usr/bin/vorda-dictionary"' "$entry" 2>/dev/null || ((SECONDS > deadline)); do
+        sleep 0.1
+    done
+    kill -TERM "$(cat /tmp/program.pid 2>/dev/null)" 2>/dev/null
+    wait "$session"
     grep -qxF 'Exec="/usr/bin/vorda-dictionary"' "$entry" ||
         fail "no machine-wide entry starting /usr/bin/vorda-dictionary: $(cat "$entry" /tmp/program.log 2>&1)"
     [[ ! -e /root/.config/autostart/VordaDictionary.desktop ]] || fail "a second entry, in root's own autostart folder"
