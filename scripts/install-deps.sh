@@ -80,12 +80,28 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     apt_update
     if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
-        # The 32-bit packages must match the 64-bit ones' versions to the last update; where the
-        # mirror cannot give that, the test command drives the 64-bit Windows build instead.
+        # The 32-bit packages must match the 64-bit ones' versions to the last update; only where apt
+        # says the mirror cannot give that does the test command drive the 64-bit Windows build instead.
         native=()
         for package in "${missing[@]}"; do [[ "$package" == *:i386 ]] || native+=("$package"); done
         ((${#native[@]} < ${#missing[@]})) || exit 1
-        echo "install-deps: the 32-bit packages could not be installed; the Windows tests will take the 64-bit road" >&2
+        # shellcheck source=lib/wine32-road.sh
+        source "$(dirname "$0")/lib/wine32-road.sh"
+        if report=$(LC_ALL=C apt-get install -s -q --no-install-recommends "${missing[@]}" 2>&1); then
+            echo "install-deps: the install failed, though apt can resolve every package: see its errors above" >&2
+            exit 1
+        fi
+        mapfile -t names < <(unmet_package_names <<<"$report")
+        queries=()
+        for name in "${names[@]}"; do queries+=("$name:i386" "$name"); done
+        policy=
+        ((${#queries[@]} == 0)) || policy=$(LC_ALL=C apt-cache policy "${queries[@]}" 2>/dev/null) || true
+        if ! mismatches=$(i386_version_mismatches "${names[@]}" <<<"$policy"); then
+            echo "install-deps: the install failed, and not because the 32-bit packages are at other versions than the 64-bit ones: see apt's errors above" >&2
+            exit 1
+        fi
+        echo "install-deps: the mirror has the 32-bit packages at other versions than the 64-bit ones:" \
+            "${mismatches//$'\n'/, }; the Windows tests will take the 64-bit road" >&2
         apt-get install -y -q --no-install-recommends "${native[@]}"
     fi
 elif [[ -n "${need_update:-}" ]]; then
