@@ -30,8 +30,14 @@ native_options+=("-DVORDA_DICTIONARY_EXE=$PWD/build/win32/Dictionary.exe")
 # build of the same sources under 64-bit Wine. VORDA_WINE64=1 takes the 64-bit road on any machine.
 if [[ -n "${VORDA_WINE64:-}" ]]; then
     why="VORDA_WINE64 is set"
-elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    why="this machine cannot run 32-bit Wine ($(/usr/lib/wine/wine --version 2>&1 | tail -n 1 || true))"
+elif ! wine32_says=$(/usr/lib/wine/wine --version 2>&1); then
+    # A kernel without IA-32 emulation refuses every 32-bit program; .ci/run tells that apart from a
+    # 32-bit Wine that could be had but was not.
+    if [[ "$wine32_says" == *"Exec format error"* ]]; then
+        why="this machine's kernel runs no 32-bit program (Exec format error)"
+    else
+        why="this machine cannot run 32-bit Wine (${wine32_says##*$'\n'})"
+    fi
 fi
 if [[ -n "${why:-}" ]]; then
     echo "== [${SECONDS} s] Dictionary.exe, cross-built for 64-bit Windows: $why"

@@ -18,6 +18,7 @@ exit "${!status}"
 STANDIN
 shipped="build/win32/Dictionary.exe (32-bit) under 32-bit Wine"
 other="build/win64/Dictionary.exe (64-bit) under 64-bit Wine, not the shipped program: this machine cannot run 32-bit Wine"
+no_32bit="build/win64/Dictionary.exe (64-bit) under 64-bit Wine, not the shipped program: this machine's kernel runs no 32-bit program (Exec format error)"
 
 try() {   # try WANTED BOOKWORM-LINE BOOKWORM-STATUS TRIXIE-LINE TRIXIE-STATUS
     local output status
@@ -35,4 +36,7 @@ try passes "$other" 0 "$shipped" 0
 try fails "$other" 0 "$other" 0
 try fails "$shipped" 1 "$other" 0
 try fails "$shipped" 0 "$shipped" 1
+try passes "$no_32bit" 0 "$no_32bit" 0
+try fails "$no_32bit" 0 "$other" 0
+try fails "$no_32bit" 1 "$no_32bit" 0
 echo "PASS: .ci/run passes only where the shipped Dictionary.exe passed under 32-bit Wine"
