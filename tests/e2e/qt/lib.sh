@@ -89,8 +89,9 @@ qt_start_program() {
 
 # qt_start_timed ROAD APPEARED SHOWN [COMMAND PREFIX...]: starts the program (through the prefix) with
 # a text already copied; APPEARED and SHOWN are commands without arguments: its icon or item is
-# there, and the copied text is shown (quoted, or looked up). Prints the times from the start to
-# each, and fails when the text comes more than a second after the icon.
+# there, and the copied text is shown (quoted, or looked up). Waits for each, generously (how fast
+# they come is the benchmark's to measure, not a loaded machine's to fail), and prints the times
+# from the start to each.
 qt_start_timed() {
     local road=$1 appeared=$2 shown=$3 started iconed
     shift 3
@@ -100,10 +101,8 @@ qt_start_timed() {
     desk_track_pid "$QT_PID"
     desk_when 20 "$appeared" || fail "$road: no icon and no item after the start"
     iconed=$DESK_WHEN
-    desk_when 5 "$shown" || fail "$road: the text copied before the start is not shown"
+    desk_when 30 "$shown" || fail "$road: the text copied before the start is not shown 30 s after the icon"
     echo "$road: start to icon $((iconed - started)) ms, to the copied text shown $((DESK_WHEN - started)) ms" >&2
-    ((DESK_WHEN - iconed <= 1000)) ||
-        fail "$road: the copied text was shown $((DESK_WHEN - iconed)) ms after the icon, not within a second"
 }
 
 # --- A Wayland compositor ------------------------------------------------------------------------
