@@ -357,8 +357,8 @@ qt_open_popup() {
     qt_expect_popup_placed "the right click at ${BASH_REMATCH[1]},${BASH_REMATCH[2]}" "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
 }
 
-# The work area, "X Y WIDTH HEIGHT": the root window's _NET_WORKAREA (the current desktop's, the
-# first four numbers) where it is set, else the whole screen.
+# The work area, "X Y WIDTH HEIGHT": the root window's _NET_WORKAREA (its first four numbers, the
+# first desktop's: the tests' desktops have one) where it is set, else the whole screen.
 qt_work_area() {
     local area
     area=$(xprop -root -notype _NET_WORKAREA 2>/dev/null)
