@@ -6,6 +6,7 @@
 #include "platform/qt/clipboard/ClipboardWatcher.h"
 #include "platform/qt/tray/PopupPlacement.h"
 #include "platform/qt/tray/TrayIcon.h"
+#include "platform/qt/tray/X11WorkArea.h"
 #include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
 #include "text/Utf16.h"
@@ -19,6 +20,8 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointF>
+#include <QRectF>
 #include <QProcess>
 #include <QScreen>
 #include <QSessionManager>
@@ -257,17 +260,47 @@ void QtPlatform::SetMenuEnabled(MenuItem item, bool enabled)
     }
 }
 
+namespace {
+
+// Native X pixels to Qt's on `screen`: Qt keeps a screen's top-left corner and scales from there.
+QRect ToLogical(const QRect& native, const QScreen& screen)
+{
+    const qreal ratio = screen.devicePixelRatio();
+    if (ratio <= 0 || ratio == 1) {
+        return native;
+    }
+    const QPointF origin = screen.geometry().topLeft();
+    return QRectF(origin + (QPointF(native.topLeft()) - origin) / ratio, QSizeF(native.size()) / ratio).toAlignedRect();
+}
+
+// Each screen with its work area: Qt's, and on X the window manager's as well, which Qt's screens
+// leave out where there are several.
+QList<qt::PopupScreen> PopupScreens()
+{
+    const std::optional<QRect> x11Area = qt::X11WorkArea();
+    QList<qt::PopupScreen> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        QRect area = screen->availableGeometry();
+        if (x11Area) {
+            area &= ToLogical(*x11Area, *screen);
+        }
+        screens.append({screen->geometry(), area});
+    }
+    return screens;
+}
+
+} // namespace
+
 std::optional<MenuItem> QtPlatform::ShowPopupMenu()
 {
     QMenu* popup = state_->popup.get();
     if (popup == nullptr || popup->isVisible()) {
         throw PlatformError("the popup cannot be shown");
     }
-    QList<QRect> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        screens.append(screen->geometry());
-    }
-    const QPoint at = qt::PopupPosition(state_->popupAt.value_or(QCursor::pos()), popup->sizeHint(), screens);
+    // The final corner is worked out here and handed to Qt as it is: it then fits wherever Qt itself
+    // would move it, so the popup opens there each time.
+    popup->ensurePolished();
+    const QPoint at = qt::PopupPosition(state_->popupAt.value_or(QCursor::pos()), popup->sizeHint(), PopupScreens());
     const QAction* chosen = popup->exec(at);
     if (chosen == nullptr) {
         return std::nullopt;

@@ -65,7 +65,7 @@ desk_package_of() {
     case $1 in
         Xvfb) echo xvfb ;; xwininfo | xprop | xdpyinfo) echo x11-utils ;; convert) echo imagemagick ;;
         xlogo | xeyes) echo x11-apps ;; Xwayland) echo xwayland ;; wl-copy | wl-paste) echo wl-clipboard ;;
-        swaymsg) echo sway ;; dbus-send | dbus-monitor) echo dbus-bin ;; gsettings) echo libglib2.0-bin ;;
+        swaymsg) echo sway ;; xrandr) echo x11-xserver-utils ;; dbus-send | dbus-monitor) echo dbus-bin ;; gsettings) echo libglib2.0-bin ;;
         kwin_wayland) echo kwin-wayland ;; plasmashell) echo plasma-workspace ;; wrestool | icotool) echo icoutils ;;
         appstreamcli) echo appstream ;; desktop-file-validate) echo desktop-file-utils ;; man) echo man-db ;;
         rsvg-convert) echo librsvg2-bin ;; *) echo "$1" ;;

@@ -140,15 +140,17 @@ popup_at() {
 }
 qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:1100 int32:30 >/dev/null || fail "ContextMenu failed"
 desk_poll 5 qt_popup_is_open || fail "no popup on ContextMenu"
+qt_expect_popup_placed "ContextMenu(1100, 30)" 1100 30
 read -r popup_x popup_y popup_width popup_height < <(popup_at)
 # At the point, moved in only as far as the screen's edge needs; never in the middle of the screen.
 ((popup_x <= 1100 && popup_x + popup_width >= 1100 - 5 && popup_y <= 40)) ||
     fail "the popup is at $popup_x,$popup_y (${popup_width}x$popup_height), not at 1100,30"
 xdotool key Escape
 qt_wait_popup_closed
-# Near the bottom corner, as a panel at the bottom asks: the popup moves up and left into the screen.
+# Near the bottom corner, as a panel at the bottom asks: the popup opens up and left, inside the work area.
 qt_item_call org.kde.StatusNotifierItem.ContextMenu int32:1000 int32:745 >/dev/null || fail "ContextMenu failed"
 desk_poll 5 qt_popup_is_open || fail "no popup on the second ContextMenu"
+qt_expect_popup_placed "ContextMenu(1000, 745)" 1000 745
 read -r popup_x popup_y popup_width popup_height < <(popup_at)
 ((popup_x >= 0 && popup_y >= 0 && popup_x + popup_width <= 1280 && popup_y + popup_height <= 800)) ||
     fail "the popup at $popup_x,$popup_y (${popup_width}x$popup_height) is not wholly on the 1280x800 screen"

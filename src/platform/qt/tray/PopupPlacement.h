@@ -1,6 +1,8 @@
 #pragma once
-// Where the popup goes when a tray host asks for it at a point. Hosts send any 32-bit point, even
-// one off every screen; the popup is kept where the user can see and reach it.
+// Where the popup goes, as the desktop's own menus go: its corner at the point (the pointer, or the
+// point a tray host asks for), opened towards the side that has room, inside the work area of the
+// screen holding the point, and never over the point itself. Hosts send any 32-bit point, even one
+// off every screen; the popup is kept where the user can see and reach it.
 
 #include <QList>
 #include <QPoint>
@@ -9,10 +11,17 @@
 
 namespace vorda::qt {
 
-// The top-left corner for a popup of `size` asked for at `at`: at the point where it fits, else
-// moved in so that it lies wholly on the screen holding the point, or on the nearest screen when no
-// screen holds it. A popup larger than its screen starts at the screen's top-left corner. With no
-// screens, the point as it is.
-[[nodiscard]] QPoint PopupPosition(QPoint at, QSize size, const QList<QRect>& screens);
+struct PopupScreen {
+    QRect geometry; // the whole screen
+    QRect workArea; // the part panels leave free; empty where the desktop gives none
+};
+
+// The top-left corner for a popup of `size` asked for at `at`, on the screen holding the point or
+// the nearest one: right of and below the point where that fits in the work area, flipped to the
+// left or above where not, and moved inside the work area (off a panel the point is on). Where
+// neither side of the point has room on an axis, the popup goes inside the work area on the roomier
+// side; a popup larger than the work area starts at its top-left corner. With no screens, the point
+// as it is.
+[[nodiscard]] QPoint PopupPosition(QPoint at, QSize size, const QList<PopupScreen>& screens);
 
 } // namespace vorda::qt
