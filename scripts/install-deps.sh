@@ -33,7 +33,7 @@ test_packages=(
     libsm-dev libice-dev
     dbus-daemon dbus-bin desktop-file-utils
     wine wine32:i386 wine64 icoutils libxml2-utils
-    sway wl-clipboard weston xwayland wtype x11-apps
+    sway wl-clipboard weston xwayland wtype x11-apps x11-xserver-utils
     # The desktops' own shells and panels, and what drives them headless: a screenshot of sway, GNOME's
     # remote-desktop keyboard (from Python), its settings (gsettings)
     gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
