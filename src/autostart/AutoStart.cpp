@@ -11,6 +11,7 @@
 #include "app/frmDictionary.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,8 +67,10 @@ bool frmDictionary::AutoStartValueIs(std::uint32_t root, const std::u16string& c
     SkippingFailedStep([&] { read = platform_.RegQueryValueExA(hKey, platform_.ToAnsi(kAutoStartValueName), type, data, size); });
     SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
     // Another tool may have stored the text without its NUL.
-    const bool sameText = !expected.empty() && (size == expected.size() || size + 1 == expected.size()) &&
-                          std::equal(data.begin(), data.begin() + size, expected.begin());
+    const bool sameText =
+        !expected.empty() && (size == expected.size() || size + 1 == expected.size()) &&
+        std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size), expected.begin(),
+                   [](std::uint8_t byte, char c) { return byte == static_cast<std::uint8_t>(c); });
     return opened == 0 && read == 0 && type == static_cast<std::uint32_t>(kRegistryText) && sameText;
 }
 

@@ -341,6 +341,16 @@ TEST_F(AutoStart, TheMachinesValueIsReadWithTheRightToQueryAndNoMoreBytesThanThe
     EXPECT_TRUE(fake.platform.userRunKey.empty());
 }
 
+TEST_F(AutoStart, AFolderWithLettersBeyondAsciiIsKnownAgainInTheMachinesValue)
+{
+    fake.platform.applicationFolder = u"C:\\Programmes\\Vorda \u00e9t\u00e9";
+    fake.window.RunAtStartUp();
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Open;
+    fake.window.RunAtStartUp();
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
+    EXPECT_EQ(StoredCommand(), "\"C:\\Programmes\\Vorda \xE9t\xE9\\Dictionary.exe\"");
+}
+
 TEST_F(AutoStart, AMachineKeyThatCannotEvenBeReadLeavesTheUsersValue)
 {
     fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string(kThisCommand) + '\0')};
