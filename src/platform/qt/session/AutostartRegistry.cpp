@@ -86,6 +86,25 @@ int MakeFolders(const std::string& folder)
 
 bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
+// Whether the folder, or where it is missing the nearest folder above it, is this process's user's.
+// A HOME that is someone else's (the superuser run with sudo -E, or su without "-") must get nothing
+// of this process, not even a folder: the folders would be the superuser's, and that user's own
+// starts refused there for good.
+bool LiesWithThisUser(std::string folder)
+{
+    for (;;) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) == 0) {
+            return info.st_uid == ::geteuid();
+        }
+        const auto slash = folder.rfind('/');
+        if (errno != ENOENT || slash == std::string::npos) {
+            return false;
+        }
+        folder.resize(slash == 0 ? 1 : slash);
+    }
+}
+
 std::string WithoutTrailingSlashes(std::string path)
 {
     while (path.size() > 1 && path.back() == '/') {
@@ -206,6 +225,9 @@ std::int32_t AutostartRegistry::Open(std::uint32_t root, std::string_view subKey
     }
     if (!exists && !user) {
         return kFileNotFound;
+    }
+    if (user && !LiesWithThisUser(folder)) {
+        return kAccessDenied;
     }
     // The superuser passes this check whatever the folder's mode, and may indeed write there.
     const bool changes = (access & kSetValueAccess) != 0;

@@ -40,8 +40,9 @@ public:
     [[nodiscard]] static std::string UserAutostartFolder();
 
     // The machine's key: a handle only where the folder exists and this user may search it, and
-    // write to it where `access` asks to set values. The user's key, like Windows's, is always there:
-    // its folder is made at the first write. Else `key` stays.
+    // write to it where `access` asks to set values. The user's key, like Windows's, is always there
+    // (its folder is made at the first write), but only where that folder, or the nearest one above
+    // it that exists, is this user's. Else `key` stays.
     std::int32_t Open(std::uint32_t root, std::string_view subKey, RegistryKey& key,
                       std::uint32_t access = kSetValueAccess);
     // Writes NAME.desktop whole or not at all (a temporary file renamed over it).

@@ -100,13 +100,41 @@ std::string_view TrimmedBlanks(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The program a command starts: the path inside its quotes, else the whole text.
+std::string_view ProgramOf(std::string_view command)
+{
+    return IsQuoted(command) ? command.substr(1, command.size() - 2) : command;
+}
+
+// A plain desktop-entry string: only the characters its escapes stand for are escaped.
+std::string StringValue(std::string_view text)
+{
+    std::string value;
+    for (const char c : text) {
+        switch (c) {
+        case '\\': value += "\\\\"; break;
+        case '\n': value += "\\n"; break;
+        case '\r': value += "\\r"; break;
+        case '\t': value += "\\t"; break;
+        default: value += c;
+        }
+    }
+    if (value.starts_with(' ')) {
+        value.replace(0, 1, "\\s"); // a leading space would be taken for one around the '='
+    }
+    return value;
+}
+
 } // namespace
 
 std::string DesktopEntry(const std::string& command)
 {
+    // TryExec: a session skips the entry once the program is gone (the package removed, the folder
+    // deleted) instead of trying to start it at every log-in.
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=" + ToUtf8(kDisplayName) + "\n"
+           "TryExec=" + StringValue(ProgramOf(command)) + "\n"
            "Exec=" + ExecLine(command) + "\n"
            "Icon=vorda-dictionary\n"
            "Terminal=false\n";
