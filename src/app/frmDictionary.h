@@ -69,6 +69,8 @@ private:
     // The auto-start value under one root's Run key; whether it was written, or deleted (or absent).
     bool WriteAutoStartValue(std::uint32_t root, const std::u16string& command);
     void DeleteAutoStartValue(std::uint32_t root);
+    // Whether the value under one root's Run key, as far as this user may read it, is `command`.
+    bool AutoStartValueIs(std::uint32_t root, const std::u16string& command);
 
     // What the poll shows for one clipboard content, made once for it: five ticks a second mostly
     // show the same content, and each still writes all of it.

@@ -1,14 +1,20 @@
 // Members of frmDictionary: writing and removing the auto-start value. The machine's Run key starts
 // the program for everyone; most users may not write it (a standard user, an administrator who has
 // not elevated, anyone but root on Linux), so where it is refused the value goes under the user's own
-// Run key instead. Nothing is ever said: start-up and exit go on whatever the registry answers.
+// Run key instead, unless the machine's already starts this very program. Windows runs both keys at
+// log-on, so one start must never leave a value in each. Nothing is ever said: start-up and exit go
+// on whatever the registry answers.
 
 #include "autostart/AutoStart.h"
 
 #include "platform/ErrorRules.h"
 #include "app/frmDictionary.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace vorda {
 
@@ -34,10 +40,38 @@ void frmDictionary::RunAtStartUp()
     if (!command) {
         return;
     }
-    // A machine-wide value starts the program for this user too: a second one would start it twice.
-    if (!WriteAutoStartValue(kLocalMachineKey, *command)) {
-        WriteAutoStartValue(kCurrentUserKey, *command);
+    // A machine-wide value starts the program for this user too: the user's own, from an earlier
+    // ordinary start, would start it twice.
+    if (WriteAutoStartValue(kLocalMachineKey, *command) || AutoStartValueIs(kLocalMachineKey, *command)) {
+        DeleteAutoStartValue(kCurrentUserKey);
+        return;
     }
+    WriteAutoStartValue(kCurrentUserKey, *command);
+}
+
+bool frmDictionary::AutoStartValueIs(std::uint32_t root, const std::u16string& command)
+{
+    RegistryKey hKey = 0;
+    std::int32_t opened = -1;
+    std::int32_t read = -1;
+    // The value's bytes as SetValueEx writes them; a longer value is not this one, so no more is read.
+    std::string expected;
+    std::vector<std::uint8_t> data;
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    SkippingFailedStep([&] {
+        expected = platform_.ToAnsi(command + u'\0');
+        data.resize(expected.size());
+    });
+    SkippingFailedStep([&] { opened = platform_.RegOpenKeyExA(root, platform_.ToAnsi(kRunKey), 0, kQueryValueAccess, hKey); });
+    SkippingFailedStep([&] { read = platform_.RegQueryValueExA(hKey, platform_.ToAnsi(kAutoStartValueName), type, data, size); });
+    SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
+    // Another tool may have stored the text without its NUL.
+    const bool sameText =
+        !expected.empty() && (size == expected.size() || size + 1 == expected.size()) &&
+        std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size), expected.begin(),
+                   [](std::uint8_t byte, char c) { return byte == static_cast<std::uint8_t>(c); });
+    return opened == 0 && read == 0 && type == static_cast<std::uint32_t>(kRegistryText) && sameText;
 }
 
 void frmDictionary::DeleteAutoStartValue(std::uint32_t root)

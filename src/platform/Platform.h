@@ -174,7 +174,7 @@ public:
                                        int showCommand) = 0;
 
     // --- The registry -----------------------------------------------------------------------
-    // All four return the platform's code (0 on success) and never throw. A failed open leaves `key` as
+    // All return the platform's code (0 on success) and never throw. A failed open leaves `key` as
     // it was (0); every operation on key 0 is refused without effect.
     virtual std::int32_t RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
                                       std::uint32_t access, RegistryKey& key) = 0;
@@ -182,6 +182,12 @@ public:
                                        std::uint32_t type, std::span<const std::uint8_t> data) = 0;
     virtual std::int32_t RegDeleteValueA(RegistryKey key, std::string_view valueName) = 0;
     virtual std::int32_t RegCloseKey(RegistryKey key) = 0;
+    // Reads a value of a key opened with the right to query values into `data`, never more than
+    // data.size() bytes. On success sets `type` and `size` (the bytes read); a value larger than
+    // `data` gives the platform's "more data" code with `size` the bytes it holds, and `data` is not
+    // to be used. Any other failure leaves `type` and `size` as they were.
+    virtual std::int32_t RegQueryValueExA(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                         std::span<std::uint8_t> data, std::uint32_t& size) = 0;
 
     // --- Boxes ------------------------------------------------------------------------------
     // A modal message box; returns the button pressed (6 Yes, 7 No).

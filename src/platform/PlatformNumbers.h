@@ -34,10 +34,11 @@ inline constexpr unsigned kYesNoQuestion = 36;
 inline constexpr int kAnswerYes = 6;
 inline constexpr int kAnswerNo = 7;
 
-// The registry: the root keys of the user and of the machine, the right to set values, and the
-// value types.
+// The registry: the root keys of the user and of the machine, the rights to read and to set values,
+// and the value types.
 inline constexpr std::uint32_t kCurrentUserKey = 0x80000001;
 inline constexpr std::uint32_t kLocalMachineKey = 0x80000002;
+inline constexpr std::uint32_t kQueryValueAccess = 1;
 inline constexpr std::uint32_t kSetValueAccess = 2;
 inline constexpr std::int32_t kRegistryText = 1;
 inline constexpr std::int32_t kRegistryNumber = 4;

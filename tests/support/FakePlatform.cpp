@@ -191,14 +191,15 @@ std::int32_t FakePlatform::RegOpenKeyExA(std::uint32_t root, std::string_view su
         log.push_back("RegOpenKeyEx " + std::to_string(root) + " " + std::string(subKey) + " " +
                       std::to_string(options) + " " + std::to_string(access));
     }
-    if (registryDenied || RefusalOf(root) == Refusal::Open) {
+    const Refusal refusal = RefusalOf(root);
+    if (registryDenied || refusal == Refusal::Read || (refusal == Refusal::Open && (access & kSetValueAccess) != 0)) {
         return kErrorAccessDenied;
     }
     if ((root != kLocalMachineKey && root != kCurrentUserKey) || subKey != kRunKeyNarrow) {
         return kErrorFileNotFound;
     }
     key = nextKey_++;
-    openKeys_[key] = root;
+    openKeys_[key] = {root, access};
     return 0;
 }
 
@@ -213,10 +214,10 @@ std::int32_t FakePlatform::RegSetValueExA(RegistryKey key, std::string_view valu
     if (open == openKeys_.end()) {
         return kErrorInvalidHandle;
     }
-    if (RefusalOf(open->second) == Refusal::Write) {
+    if (RefusalOf(open->second.root) == Refusal::Write || (open->second.access & kSetValueAccess) == 0) {
         return kErrorAccessDenied;
     }
-    ValuesOf(open->second)[std::string(valueName)] = {type, {data.begin(), data.end()}};
+    ValuesOf(open->second.root)[std::string(valueName)] = {type, {data.begin(), data.end()}};
     return 0;
 }
 
@@ -229,11 +230,11 @@ std::int32_t FakePlatform::RegDeleteValueA(RegistryKey key, std::string_view val
     if (open == openKeys_.end()) {
         return kErrorInvalidHandle;
     }
-    const Refusal refusal = RefusalOf(open->second);
-    if (refusal == Refusal::Write || refusal == Refusal::Delete) {
+    const Refusal refusal = RefusalOf(open->second.root);
+    if (refusal == Refusal::Write || refusal == Refusal::Delete || (open->second.access & kSetValueAccess) == 0) {
         return kErrorAccessDenied;
     }
-    return ValuesOf(open->second).erase(std::string(valueName)) == 1 ? 0 : kErrorFileNotFound;
+    return ValuesOf(open->second.root).erase(std::string(valueName)) == 1 ? 0 : kErrorFileNotFound;
 }
 
 std::int32_t FakePlatform::RegCloseKey(RegistryKey key)
@@ -242,6 +243,34 @@ std::int32_t FakePlatform::RegCloseKey(RegistryKey key)
         log.push_back("RegCloseKey " + std::to_string(key));
     }
     return openKeys_.erase(key) == 1 ? 0 : kErrorInvalidHandle;
+}
+
+std::int32_t FakePlatform::RegQueryValueExA(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                           std::span<std::uint8_t> data, std::uint32_t& size)
+{
+    if (recording) {
+        log.push_back("RegQueryValueEx " + std::to_string(key) + " " + std::string(valueName) + " " +
+                      std::to_string(data.size()));
+    }
+    const auto open = openKeys_.find(key);
+    if (open == openKeys_.end()) {
+        return kErrorInvalidHandle;
+    }
+    if ((open->second.access & kQueryValueAccess) == 0) {
+        return kErrorAccessDenied;
+    }
+    const auto& values = ValuesOf(open->second.root);
+    const auto value = values.find(std::string(valueName));
+    if (value == values.end()) {
+        return kErrorFileNotFound;
+    }
+    type = value->second.type;
+    size = static_cast<std::uint32_t>(value->second.data.size());
+    if (value->second.data.size() > data.size()) {
+        return kErrorMoreData;
+    }
+    std::copy(value->second.data.begin(), value->second.data.end(), data.begin());
+    return 0;
 }
 
 int FakePlatform::ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)

@@ -19,6 +19,7 @@ inline constexpr IconHandle kNoTextIcon = 0x0000B222;
 inline constexpr std::int32_t kErrorAccessDenied = 5;
 inline constexpr std::int32_t kErrorInvalidHandle = 6;
 inline constexpr std::int32_t kErrorFileNotFound = 2;
+inline constexpr std::int32_t kErrorMoreData = 234;
 
 struct TrayRequest {
     std::uint32_t message;
@@ -56,8 +57,10 @@ public:
     std::u16string programFileName = u"Dictionary.exe";
     char16_t pathSeparator = u'\\';
     bool registryDenied = false; // every open of every root refused
-    // What one root refuses (a user without the rights to the machine's key, say).
-    enum class Refusal { None, Open, Write, Delete };
+    // What one root refuses. Open: an open with the right to set values (a standard user and the
+    // machine's key), while one to read is let through; Read: every open, reading included; Write:
+    // setting and deleting values on an open key; Delete: deleting them.
+    enum class Refusal { None, Open, Read, Write, Delete };
     std::map<std::uint32_t, Refusal> refusals;
     bool trayAccepts = true;
     // Narrow conversion; Windows-1252 unless a test needs a code page with wider characters.
@@ -110,6 +113,8 @@ public:
                                std::span<const std::uint8_t> data) override;
     std::int32_t RegDeleteValueA(RegistryKey key, std::string_view valueName) override;
     std::int32_t RegCloseKey(RegistryKey key) override;
+    std::int32_t RegQueryValueExA(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                 std::span<std::uint8_t> data, std::uint32_t& size) override;
     int ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
     std::u16string InputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view initialText) override;
@@ -124,7 +129,11 @@ private:
     [[nodiscard]] Refusal RefusalOf(std::uint32_t root) const;
     std::map<std::string, StoredValue>& ValuesOf(std::uint32_t root);
 
-    std::map<RegistryKey, std::uint32_t> openKeys_; // the root of each open key
+    struct OpenKey {
+        std::uint32_t root;
+        std::uint32_t access;
+    };
+    std::map<RegistryKey, OpenKey> openKeys_;
     RegistryKey nextKey_ = 0x100;
 };
 

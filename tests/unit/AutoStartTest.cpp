@@ -5,11 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace vorda::test {
 namespace {
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// This start's command, and that of a copy in another folder.
+constexpr std::string_view kThisCommand = "\"C:\\Program Files\\Vorda\\Dictionary.exe\"";
+constexpr std::string_view kOtherFolderCommand = "\"D:\\Old\\Dictionary.exe\"";
 
 class AutoStart : public testing::Test {
 protected:
@@ -144,13 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
                                 "\"/opt/vorda dictionary/bin/vorda-dictionary\""},
                     CommandCase{u"/", u"vorda-dictionary", u'/', "\"/vorda-dictionary\""}));
 
-TEST_F(AutoStart, WritingOpensWritesAndClosesTheRunKey)
+TEST_F(AutoStart, WritingOpensWritesAndClosesTheRunKeyThenRemovesTheUsersValue)
 {
     fake.platform.log.clear();
     fake.window.RunAtStartUp();
     EXPECT_EQ(fake.platform.log,
               (std::vector<std::string>{"RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
-                                        "RegSetValueEx 256 VordaDictionary 0 1 40", "RegCloseKey 256"}));
+                                        "RegSetValueEx 256 VordaDictionary 0 1 40", "RegCloseKey 256",
+                                        "RegOpenKeyEx 2147483649 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
+                                        "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257"}));
     EXPECT_EQ(StoredCommand(), "\"C:\\Program Files\\Vorda\\Dictionary.exe\"");
 }
 
@@ -161,9 +171,9 @@ TEST_F(AutoStart, RemovingDeletesTheUsersValueThenTheMachinesAndAnAbsentValueIsN
     fake.window.DoNotRunAtStartUp();
     EXPECT_EQ(fake.platform.log,
               (std::vector<std::string>{"RegOpenKeyEx 2147483649 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
-                                        "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257",
+                                        "RegDeleteValue 258 VordaDictionary", "RegCloseKey 258",
                                         "RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
-                                        "RegDeleteValue 258 VordaDictionary", "RegCloseKey 258"}));
+                                        "RegDeleteValue 259 VordaDictionary", "RegCloseKey 259"}));
     EXPECT_TRUE(fake.platform.runKey.empty());
     fake.window.DoNotRunAtStartUp();
     EXPECT_TRUE(fake.platform.runKey.empty());
@@ -177,8 +187,9 @@ TEST_F(AutoStart, AUserWithoutAnyRightsGetsEveryStepOnHandleZeroAndNoChange)
     fake.window.DoNotRunAtStartUp();
     EXPECT_EQ(fake.platform.LogOf("RegSetValueEx"),
               std::vector<std::string>(2, "RegSetValueEx 0 VordaDictionary 0 1 40"));
+    EXPECT_EQ(fake.platform.LogOf("RegQueryValueEx"), std::vector<std::string>{"RegQueryValueEx 0 VordaDictionary 40"});
     EXPECT_EQ(fake.platform.LogOf("RegDeleteValue"), std::vector<std::string>(2, "RegDeleteValue 0 VordaDictionary"));
-    EXPECT_EQ(fake.platform.LogOf("RegCloseKey"), std::vector<std::string>(4, "RegCloseKey 0"));
+    EXPECT_EQ(fake.platform.LogOf("RegCloseKey"), std::vector<std::string>(5, "RegCloseKey 0"));
     EXPECT_TRUE(fake.platform.runKey.empty());
     EXPECT_TRUE(fake.platform.userRunKey.empty());
     EXPECT_TRUE(fake.platform.LogOf("MessageBox").empty());
@@ -199,20 +210,33 @@ TEST_P(MachineKeyRefused, TheValueIsWrittenForTheUserAlone)
     EXPECT_TRUE(fake.platform.runKey.empty());
     const auto& value = fake.platform.userRunKey.at("VordaDictionary");
     EXPECT_EQ(value, (StoredValue{1, Bytes(std::string("\"C:\\Program Files\\Vorda\\Dictionary.exe\"\0", 40))}));
-    // Every key opened is closed again, the refused one included.
-    EXPECT_EQ(fake.platform.LogOf("RegOpenKeyEx").size(), 2U);
-    EXPECT_EQ(fake.platform.LogOf("RegCloseKey").size(), 2U);
+    // Every key opened is closed again, the refused one included: the machine's to write, to read,
+    // and the user's.
+    EXPECT_EQ(fake.platform.LogOf("RegOpenKeyEx").size(), 3U);
+    EXPECT_EQ(fake.platform.LogOf("RegCloseKey").size(), 3U);
 }
 
 TEST_P(MachineKeyRefused, NoAtExitDeletesTheUsersValueAndTheMachinesWhereAllowed)
 {
-    fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string("\"old\"\0", 6))};
+    fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string(kOtherFolderCommand) + '\0')};
     fake.window.RunAtStartUp();
     ASSERT_TRUE(fake.platform.userRunKey.contains("VordaDictionary"));
     fake.window.DoNotRunAtStartUp();
     EXPECT_TRUE(fake.platform.userRunKey.empty());
     // A key this user may not open or write keeps its value: it is not this user's to remove.
     EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
+}
+
+TEST_P(MachineKeyRefused, AMachineValueThatAlreadyStartsThisProgramGetsNoSecondOneAndNoKeepsIt)
+{
+    const StoredValue machines{1, Bytes(std::string(kThisCommand) + '\0')};
+    fake.platform.runKey["VordaDictionary"] = machines;
+    fake.platform.userRunKey["VordaDictionary"] = machines; // left by an earlier start
+    fake.window.RunAtStartUp();
+    EXPECT_TRUE(fake.platform.userRunKey.empty()) << "the machine's value starts the program for this user too";
+    EXPECT_EQ(fake.platform.runKey.at("VordaDictionary"), machines);
+    fake.window.DoNotRunAtStartUp();
+    EXPECT_EQ(fake.platform.runKey.at("VordaDictionary"), machines) << "not this user's to remove";
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, MachineKeyRefused,
@@ -236,6 +260,115 @@ TEST_F(AutoStart, AMachineKeyThatMayBeWrittenButNotDeletedStillLetsTheUsersValue
     fake.window.DoNotRunAtStartUp();
     EXPECT_TRUE(fake.platform.userRunKey.empty());
     EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
+}
+
+// Starts in any order, each elevated (the machine's key may be changed) or ordinary (it may only be
+// read, as for a standard user): afterwards at most one value names this program.
+enum class Start { Elevated, Ordinary };
+
+
+struct StartSequence {
+    std::string name;
+    std::vector<Start> starts;
+    std::string machineBefore; // "": no value before the first start
+    std::string machineAfter;  // "": no value
+    std::string userAfter;
+};
+
+class StartsInSequence : public testing::TestWithParam<StartSequence> {
+protected:
+    static std::optional<std::string> CommandIn(const std::map<std::string, StoredValue>& key)
+    {
+        const auto value = key.find("VordaDictionary");
+        if (value == key.end()) {
+            return std::nullopt;
+        }
+        EXPECT_EQ(value->second.type, 1U);
+        return std::string(value->second.data.begin(), value->second.data.end());
+    }
+    static std::optional<std::string> Stored(const std::string& command)
+    {
+        return command.empty() ? std::nullopt : std::optional<std::string>(command + '\0');
+    }
+    WindowOverFake fake;
+};
+
+TEST_P(StartsInSequence, LeaveAtMostOneValueNamingTheProgram)
+{
+    if (!GetParam().machineBefore.empty()) {
+        fake.platform.runKey["VordaDictionary"] = {1, Bytes(GetParam().machineBefore + '\0')};
+    }
+    for (const Start start : GetParam().starts) {
+        fake.platform.refusals[kLocalMachineKey] =
+            start == Start::Elevated ? FakePlatform::Refusal::None : FakePlatform::Refusal::Open;
+        fake.window.RunAtStartUp();
+    }
+    EXPECT_EQ(CommandIn(fake.platform.runKey), Stored(GetParam().machineAfter));
+    EXPECT_EQ(CommandIn(fake.platform.userRunKey), Stored(GetParam().userAfter));
+}
+
+const std::string kThis(kThisCommand);
+const std::string kOther(kOtherFolderCommand);
+constexpr Start E = Start::Elevated;
+constexpr Start O = Start::Ordinary;
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, StartsInSequence,
+    testing::Values(StartSequence{"ElevatedThenOrdinary", {E, O}, "", kThis, ""},
+                    StartSequence{"OrdinaryThenElevated", {O, E}, "", kThis, ""},
+                    StartSequence{"ElevatedThenOrdinaryTwice", {E, O, E, O}, "", kThis, ""},
+                    StartSequence{"OrdinaryThenElevatedTwice", {O, E, O, E}, "", kThis, ""},
+                    StartSequence{"OrdinaryTwice", {O, O}, "", "", kThis},
+                    StartSequence{"ElevatedTwice", {E, E}, "", kThis, ""},
+                    // Another folder's program is not this one: the user's value still starts this one.
+                    StartSequence{"OtherFoldersValueThenOrdinary", {O}, kOther, kOther, kThis},
+                    StartSequence{"OtherFoldersValueThenElevated", {E}, kOther, kThis, ""},
+                    StartSequence{"OtherFoldersValueThenOrdinaryThenElevated", {O, E}, kOther, kThis, ""},
+                    StartSequence{"LongerValueThenOrdinary", {O}, kThis + " /later", kThis + " /later", kThis}),
+    [](const testing::TestParamInfo<StartSequence>& sequence) { return sequence.param.name; });
+
+TEST_F(AutoStart, TheMachinesValueIsReadWithTheRightToQueryAndNoMoreBytesThanTheCommandTakes)
+{
+    fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string(kThisCommand) + '\0')};
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Open;
+    fake.platform.log.clear();
+    fake.window.RunAtStartUp();
+    const std::vector<std::string> opens = fake.platform.LogOf("RegOpenKeyEx 2147483650");
+    EXPECT_EQ(opens, (std::vector<std::string>{"RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 2",
+                                               "RegOpenKeyEx 2147483650 Software\\Microsoft\\Windows\\CurrentVersion\\Run 0 1"}));
+    EXPECT_EQ(fake.platform.LogOf("RegQueryValueEx"), std::vector<std::string>{"RegQueryValueEx 256 VordaDictionary 40"});
+    EXPECT_TRUE(fake.platform.LogOf("RegSetValueEx 2").empty()) << "nothing written under another handle";
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
+}
+
+TEST_F(AutoStart, AFolderWithLettersBeyondAsciiIsKnownAgainInTheMachinesValue)
+{
+    fake.platform.applicationFolder = u"C:\\Programmes\\Vorda \u00e9t\u00e9";
+    fake.window.RunAtStartUp();
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Open;
+    fake.window.RunAtStartUp();
+    EXPECT_TRUE(fake.platform.userRunKey.empty());
+    EXPECT_EQ(StoredCommand(), "\"C:\\Programmes\\Vorda \xE9t\xE9\\Dictionary.exe\"");
+}
+
+TEST_F(AutoStart, AMachineKeyThatCannotEvenBeReadLeavesTheUsersValue)
+{
+    fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string(kThisCommand) + '\0')};
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Read;
+    fake.window.RunAtStartUp();
+    // What cannot be read cannot be relied on: the user's own value is the only start this user can see.
+    EXPECT_TRUE(fake.platform.userRunKey.contains("VordaDictionary"));
+}
+
+TEST_F(AutoStart, ReadingOnHandleZeroIsRefusedWithoutEffect)
+{
+    std::uint32_t type = 77;
+    std::uint32_t size = 88;
+    std::vector<std::uint8_t> data(8, 0xAB);
+    EXPECT_EQ(fake.platform.RegQueryValueExA(0, "VordaDictionary", type, data, size), kErrorInvalidHandle);
+    EXPECT_EQ(type, 77U);
+    EXPECT_EQ(size, 88U);
+    EXPECT_EQ(data, std::vector<std::uint8_t>(8, 0xAB));
 }
 
 TEST_F(AutoStart, MovedProgramOverwritesTheValueWithItsNewFolder)

@@ -17,9 +17,10 @@ TEST(Lifecycle, LoadFillsTheRecordAddsTheIconThenWritesTheAutoStartValue)
     WindowOverFake fake;
     fake.platform.log.clear();
     fake.window.Form_Load();
-    EXPECT_EQ(fake.platform.log, (std::vector<std::string>{"MainWindowHandle", "MainWindowIcon", "ShellNotifyIcon 0",
-                                                           kOpenRunKey, "RegSetValueEx 256 VordaDictionary 0 1 40",
-                                                           "RegCloseKey 256"}));
+    EXPECT_EQ(fake.platform.log,
+              (std::vector<std::string>{"MainWindowHandle", "MainWindowIcon", "ShellNotifyIcon 0", kOpenRunKey,
+                                        "RegSetValueEx 256 VordaDictionary 0 1 40", "RegCloseKey 256", kOpenUserRunKey,
+                                        "RegDeleteValue 257 VordaDictionary", "RegCloseKey 257"}));
     EXPECT_TRUE(fake.platform.runKey.contains("VordaDictionary"));
 }
 
@@ -75,9 +76,9 @@ TEST_F(ExitRoad, NoRemovesTheValueDeletesTheIconOnceAndEnds)
     fake.window.MenuItem_Click(MenuItem::mnuExit);
     DeliverLateEvents();
     EXPECT_EQ(fake.platform.log,
-              (std::vector<std::string>{kQuestion, kOpenUserRunKey, "RegDeleteValue 257 VordaDictionary",
-                                        "RegCloseKey 257", kOpenRunKey, "RegDeleteValue 258 VordaDictionary",
-                                        "RegCloseKey 258", "ShellNotifyIcon 2", "DoEvents", "EndProgram"}));
+              (std::vector<std::string>{kQuestion, kOpenUserRunKey, "RegDeleteValue 258 VordaDictionary",
+                                        "RegCloseKey 258", kOpenRunKey, "RegDeleteValue 259 VordaDictionary",
+                                        "RegCloseKey 259", "ShellNotifyIcon 2", "DoEvents", "EndProgram"}));
     EXPECT_TRUE(fake.platform.runKey.empty());
     EXPECT_TRUE(fake.window.HasEnded());
 }

@@ -378,9 +378,9 @@ std::intptr_t QtPlatform::ShellExecuteA(WindowHandle /*owner*/, std::string_view
 // --- The registry ---------------------------------------------------------------------------------
 
 std::int32_t QtPlatform::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t /*options*/,
-                                      std::uint32_t /*access*/, RegistryKey& key)
+                                      std::uint32_t access, RegistryKey& key)
 {
-    return state_->registry.Open(root, subKey, key);
+    return state_->registry.Open(root, subKey, key, access);
 }
 
 std::int32_t QtPlatform::RegSetValueExA(RegistryKey key, std::string_view valueName, std::uint32_t /*reserved*/,
@@ -395,6 +395,12 @@ std::int32_t QtPlatform::RegDeleteValueA(RegistryKey key, std::string_view value
 }
 
 std::int32_t QtPlatform::RegCloseKey(RegistryKey key) { return state_->registry.Close(key); }
+
+std::int32_t QtPlatform::RegQueryValueExA(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                         std::span<std::uint8_t> data, std::uint32_t& size)
+{
+    return state_->registry.QueryValue(key, valueName, type, data, size);
+}
 
 // --- Boxes ----------------------------------------------------------------------------------------
 

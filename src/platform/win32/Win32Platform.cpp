@@ -470,6 +470,24 @@ std::int32_t Win32Platform::RegDeleteValueA(RegistryKey key, std::string_view va
 
 std::int32_t Win32Platform::RegCloseKey(RegistryKey key) { return ::RegCloseKey(KeyOf(key)); }
 
+std::int32_t Win32Platform::RegQueryValueExA(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                            std::span<std::uint8_t> data, std::uint32_t& size)
+{
+    // The call writes no more than the size it is given; type and size reach the caller only where
+    // it says they hold.
+    // An empty buffer is still passed as one, or the call would report the size instead of refusing.
+    DWORD valueType = 0;
+    DWORD valueSize = static_cast<DWORD>(data.size());
+    BYTE none = 0;
+    BYTE* buffer = data.empty() ? &none : data.data();
+    const LONG result = ::RegQueryValueExA(KeyOf(key), Narrow(valueName).c_str(), nullptr, &valueType, buffer, &valueSize);
+    if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
+        type = valueType;
+        size = valueSize;
+    }
+    return result;
+}
+
 // --- Boxes ------------------------------------------------------------------------------------
 
 int Win32Platform::ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title)

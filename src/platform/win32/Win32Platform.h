@@ -47,6 +47,8 @@ public:
                                std::uint32_t type, std::span<const std::uint8_t> data) override;
     std::int32_t RegDeleteValueA(RegistryKey key, std::string_view valueName) override;
     std::int32_t RegCloseKey(RegistryKey key) override;
+    std::int32_t RegQueryValueExA(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                 std::span<std::uint8_t> data, std::uint32_t& size) override;
 
     int ShowMessageBox(std::u16string_view prompt, unsigned style, std::u16string_view title) override;
     std::u16string InputBox(std::u16string_view prompt, std::u16string_view title,

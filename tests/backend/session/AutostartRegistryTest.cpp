@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace vorda::qt {
 namespace {
@@ -60,10 +61,10 @@ protected:
         fs::remove_all(root_, ignored);
     }
 
-    RegistryKey OpenRunKey()
+    RegistryKey OpenRunKey(std::uint32_t access = kQueryValueAccess | kSetValueAccess)
     {
         RegistryKey key = 0;
-        EXPECT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, key), Registry::kSuccess);
+        EXPECT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, key, access), Registry::kSuccess);
         EXPECT_NE(key, 0U);
         return key;
     }
@@ -95,6 +96,7 @@ TEST_F(AutostartRegistryTest, SettingAValueWritesAWholeDesktopEntry)
     EXPECT_EQ(Contents(entry), "[Desktop Entry]\n"
                                "Type=Application\n"
                                "Name=Vorda Dictionary\n"
+                               "TryExec=/opt/vorda/vorda-dictionary\n"
                                "Exec=\"/opt/vorda/vorda-dictionary\"\n"
                                "Icon=vorda-dictionary\n"
                                "Terminal=false\n");
@@ -120,6 +122,10 @@ TEST_F(AutostartRegistryTest, ExecLineEscapesWhatDesktopEntriesReserve)
     registry_.SetValue(key, "VordaDictionary", kText, Bytes(data));
     // Inside the quotes: $ and \ take a backslash; then every backslash is doubled and % doubled.
     EXPECT_NE(Contents(folder_ / "VordaDictionary.desktop").find("Exec=\"/opt/my apps/\\\\$HOME/100%%/a\\\\\\\\b\"\n"),
+              std::string::npos)
+        << Contents(folder_ / "VordaDictionary.desktop");
+    // TryExec is the bare path, a plain value: only its backslash is doubled.
+    EXPECT_NE(Contents(folder_ / "VordaDictionary.desktop").find("TryExec=/opt/my apps/$HOME/100%/a\\\\b\n"),
               std::string::npos)
         << Contents(folder_ / "VordaDictionary.desktop");
 }
@@ -200,6 +206,101 @@ TEST_F(AutostartRegistryTest, EveryOperationOnHandleZeroIsRefusedWithoutEffect)
     EXPECT_EQ(registry_.DeleteValue(0, "VordaDictionary"), Registry::kInvalidHandle);
     EXPECT_EQ(registry_.Close(0), Registry::kInvalidHandle);
     EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+// What a value reads back as: the code, the type, the bytes given, and the size reported.
+struct ReadBack {
+    std::int32_t code;
+    std::uint32_t type;
+    std::string data;
+    std::uint32_t size;
+};
+
+ReadBack Query(Registry& registry, RegistryKey key, std::string_view name, std::size_t room = 4096)
+{
+    ReadBack read{-1, 77, std::string(room, '\xAB'), 88};
+    read.code = registry.QueryValue(key, name, read.type,
+                                    {reinterpret_cast<std::uint8_t*>(read.data.data()), read.data.size()}, read.size);
+    if (read.code == Registry::kSuccess) {
+        read.data.resize(read.size);
+    }
+    return read;
+}
+
+TEST_F(AutostartRegistryTest, AValueReadsBackAsItWasSetEscapesAndLettersIncluded)
+{
+    const RegistryKey key = OpenRunKey();
+    for (const std::string command : {"\"/opt/vorda/vorda-dictionary\"", "\"/opt/my apps/$HOME/100%/a\\b`\"\"",
+                                      "\"/opt/\xD0\x9F\xD1\x80\xD0\xBE/vorda-dictionary\"", "/bare/path with\ttab"}) {
+        registry_.SetValue(key, "VordaDictionary", kText, Bytes(command + '\0'));
+        const ReadBack read = Query(registry_, key, "VordaDictionary");
+        EXPECT_EQ(read.code, Registry::kSuccess) << command;
+        EXPECT_EQ(read.type, kText);
+        EXPECT_EQ(read.data, command + '\0');
+        EXPECT_EQ(read.size, command.size() + 1);
+    }
+}
+
+TEST_F(AutostartRegistryTest, ReadingNeverGoesBeyondTheRoomGiven)
+{
+    const RegistryKey key = OpenRunKey();
+    const std::string data = std::string("\"/a/vorda-dictionary\"") + '\0';
+    registry_.SetValue(key, "VordaDictionary", kText, Bytes(data));
+    const ReadBack read = Query(registry_, key, "VordaDictionary", data.size() - 1);
+    EXPECT_EQ(read.code, Registry::kMoreData);
+    EXPECT_EQ(read.size, data.size());
+    EXPECT_EQ(read.data, std::string(data.size() - 1, '\xAB'));
+    EXPECT_EQ(Query(registry_, key, "VordaDictionary", data.size()).code, Registry::kSuccess);
+}
+
+TEST_F(AutostartRegistryTest, EntriesThatHoldNoCommandOrAreNoFilesReadAsNothingAndAreNeverWaitedOn)
+{
+    const RegistryKey key = OpenRunKey();
+    EXPECT_EQ(Query(registry_, key, "VordaDictionary").code, Registry::kFileNotFound);
+    std::ofstream(folder_ / "NoExec.desktop") << "[Desktop Entry]\nType=Application\n[Other]\nExec=elsewhere\n";
+    EXPECT_EQ(Query(registry_, key, "NoExec").code, Registry::kInvalidData);
+    std::ofstream(folder_ / "Huge.desktop") << "[Desktop Entry]\nExec=x\n" << std::string(Registry::kEntryLimit, '#');
+    EXPECT_EQ(Query(registry_, key, "Huge").code, Registry::kInvalidData);
+    ASSERT_EQ(::mkfifo((folder_ / "Pipe.desktop").c_str(), 0600), 0);
+    EXPECT_EQ(Query(registry_, key, "Pipe").code, Registry::kInvalidData);
+    fs::create_directory(folder_ / "Folder.desktop");
+    EXPECT_EQ(Query(registry_, key, "Folder").code, Registry::kInvalidData);
+    std::ofstream(folder_ / "Spaced.desktop") << "[Desktop Entry]\r\nExec =  /usr/bin/x\r\n";
+    EXPECT_EQ(Query(registry_, key, "Spaced").data, std::string("/usr/bin/x") + '\0');
+}
+
+TEST_F(AutostartRegistryTest, AKeyOpenedToReadMayNotChangeAndOneOpenedToChangeMayNotRead)
+{
+    RegistryKey reading = 0;
+    ASSERT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, reading, kQueryValueAccess), Registry::kSuccess);
+    const std::string data = std::string("\"/a/b\"") + '\0';
+    EXPECT_EQ(registry_.SetValue(reading, "VordaDictionary", kText, Bytes(data)), Registry::kAccessDenied);
+    EXPECT_TRUE(fs::is_empty(folder_));
+    const RegistryKey writing = OpenRunKey(kSetValueAccess);
+    registry_.SetValue(writing, "VordaDictionary", kText, Bytes(data));
+    EXPECT_EQ(registry_.DeleteValue(reading, "VordaDictionary"), Registry::kAccessDenied);
+    EXPECT_EQ(Query(registry_, writing, "VordaDictionary").code, Registry::kAccessDenied);
+    EXPECT_EQ(Query(registry_, reading, "VordaDictionary").data, data);
+}
+
+TEST_F(AutostartRegistryTest, AFolderThisUserMayReadButNotWriteOpensToReadOnly)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "the superuser may write anywhere; the end-to-end test runs the program as nobody";
+    }
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(kLocalMachineKey, kRunKeyNarrow, key, kQueryValueAccess), Registry::kSuccess);
+    EXPECT_NE(key, 0U);
+}
+
+TEST_F(AutostartRegistryTest, ReadingOnHandleZeroIsRefusedWithoutEffect)
+{
+    const ReadBack read = Query(registry_, 0, "VordaDictionary", 8);
+    EXPECT_EQ(read.code, Registry::kInvalidHandle);
+    EXPECT_EQ(read.type, 77U);
+    EXPECT_EQ(read.size, 88U);
+    EXPECT_EQ(read.data, std::string(8, '\xAB'));
 }
 
 TEST_F(AutostartRegistryTest, AClosedOrUnknownHandleIsRefused)
@@ -305,6 +406,85 @@ TEST_F(UserRunKeyTest, AFileWhereTheFolderShouldBeGivesNoHandle)
     EXPECT_EQ(registry_.Open(kCurrentUserKey, kRunKeyNarrow, key), Registry::kFileNotFound);
     EXPECT_EQ(key, 0U);
 }
+
+// The superuser run with another user's HOME (sudo -E, su without "-"), or XDG_CONFIG_HOME in it:
+// nothing of the superuser's may appear there, or that user's own starts are refused for good.
+struct OtherHomeCase {
+    std::string name;
+    std::vector<std::string> existing; // folders under that HOME that are there, the user's
+    bool viaConfigHome;                // XDG_CONFIG_HOME names HOME/.config
+};
+
+class AnotherUsersHome : public UserRunKeyTest, public ::testing::WithParamInterface<OtherHomeCase> {
+protected:
+    void SetUp() override
+    {
+        UserRunKeyTest::SetUp();
+        savedHome_ = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+        if (::geteuid() != 0) {
+            // Only the superuser can make a folder someone else's; "/" is the superuser's already.
+            if (!GetParam().existing.empty()) {
+                GTEST_SKIP() << "only the superuser can make folders of another user";
+            }
+            home_ = "/";
+            return;
+        }
+        home_ = root_ / "other";
+        fs::create_directories(home_);
+        ASSERT_EQ(::chown(home_.c_str(), kOtherUser, kOtherUser), 0);
+        for (const std::string& folder : GetParam().existing) {
+            fs::create_directories(home_ / folder);
+            ASSERT_EQ(::chown((home_ / folder).c_str(), kOtherUser, kOtherUser), 0);
+        }
+    }
+    void TearDown() override
+    {
+        ::setenv("HOME", savedHome_.c_str(), 1);
+        UserRunKeyTest::TearDown();
+    }
+    static constexpr uid_t kOtherUser = 65534; // nobody
+    fs::path home_;
+    std::string savedHome_;
+};
+
+TEST_P(AnotherUsersHome, GivesNoUsersKeyAndNothingIsMadeThere)
+{
+    ::setenv("HOME", home_.c_str(), 1);
+    if (GetParam().viaConfigHome) {
+        ::setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    const auto before = [&] {
+        std::vector<std::string> found;
+        for (const auto& item : fs::recursive_directory_iterator(home_ == "/" ? root_ : home_)) {
+            found.push_back(item.path().string());
+        }
+        return found;
+    }();
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(kCurrentUserKey, kRunKeyNarrow, key), Registry::kAccessDenied);
+    EXPECT_EQ(key, 0U);
+    // What the program then does with handle 0: nothing of it reaches that HOME.
+    EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("\"/a/b\"") + '\0')),
+              Registry::kInvalidHandle);
+    std::vector<std::string> after;
+    for (const auto& item : fs::recursive_directory_iterator(home_ == "/" ? root_ : home_)) {
+        after.push_back(item.path().string());
+    }
+    EXPECT_EQ(after, before);
+    if (home_ == "/") {
+        EXPECT_FALSE(fs::exists("/.config/autostart/VordaDictionary.desktop"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, AnotherUsersHome,
+    ::testing::Values(OtherHomeCase{"NothingYet", {}, false}, OtherHomeCase{"ConfigThere", {".config"}, false},
+                      OtherHomeCase{"AutostartThere", {".config", ".config/autostart"}, false},
+                      OtherHomeCase{"ConfigHomeInIt", {}, true},
+                      OtherHomeCase{"ConfigHomeInItAndThere", {".config"}, true}),
+    [](const ::testing::TestParamInfo<OtherHomeCase>& folders) { return folders.param.name; });
 
 TEST_F(UserRunKeyTest, NoHomeAtAllGivesNoHandle)
 {

@@ -530,11 +530,59 @@ fault_run_key_denied() {
 }
 user_run_value_is() { [[ "$(run_value "$USER_RUN_KEY")" == "$1" ]]; }
 
+# One start as an administrator (the machine's Run key may be changed) or as an ordinary user (it may
+# only be read), ended from outside, which leaves both values as the start left them.
+start_with_run_key() {
+    if [[ $1 == elevated ]]; then
+        helper unlock-run-key || fail "the helper could not unlock the Run key"
+    else
+        helper lock-run-key || fail "the helper could not lock the Run key"
+    fi
+    traced_start
+    wait_icon_docked
+    # Timer messages wait until the start's handler has returned: the first tick comes after the
+    # auto-start values are written.
+    TICKS_FROM=0
+    desk_poll 20 ticks_since_mark_at_least 1 || fail "the program does not tick after a start as $1"
+    "$WINE" taskkill /im Dictionary.exe >>"$DESK_DIR/taskkill.log" 2>&1 || fail "taskkill could not ask the program to close"
+    program_wait_end 20
+    desk_wait_no_icon 20 || fail "the icon stayed in the tray after the close request"
+}
+
+# run_key_starts KIND...: each start of the sequence, twice over; after each, at most one value
+# names the program: the machine's once any start could write it, else the user's.
+run_key_starts() {
+    local kind machine user elevated=no
+    desk_on_cleanup "'$WINE' '$HELPER' unlock-run-key; wineserver -k"
+    helper unlock-run-key || fail "the helper could not open the Run key"
+    run_value_delete
+    run_value_delete "$USER_RUN_KEY"
+    desk_clip_text "anything" || fail "cannot set the clipboard"
+    for kind in "$@" "$@"; do
+        step "a start as $kind"
+        start_with_run_key "$kind"
+        [[ $kind == elevated ]] && elevated=yes
+        machine=$(run_value)
+        user=$(run_value "$USER_RUN_KEY")
+        echo "   machine's value '$machine', user's value '$user'"
+        if [[ $elevated == yes ]]; then
+            [[ "$machine" == "\"$PROGRAM_PATH\"" && -z "$user" ]] ||
+                fail "after a start that could write the machine's value: machine's '$machine', user's '$user'"
+        else
+            [[ -z "$machine" && "$user" == "\"$PROGRAM_PATH\"" ]] ||
+                fail "after ordinary starts alone: machine's '$machine', user's '$user'"
+        fi
+    done
+    helper unlock-run-key || fail "the helper could not unlock the Run key"
+}
+fault_run_key_elevated_then_ordinary() { run_key_starts elevated ordinary; }
+fault_run_key_ordinary_then_elevated() { run_key_starts ordinary elevated; }
+
 declare -F "fault_$fault" >/dev/null || fail "no fault case named '$fault'"
 wine_session_begin "fault-$fault"
 cp "$helper_exe" "$WINEPREFIX/drive_c/vorda-e2e-clipboard.exe" || fail "cannot install the helper"
 echo "== $fault"
 "fault_$fault"
-[[ "$fault" == run_key_denied ]] || program_alive "end of $fault"
+[[ "$fault" == run_key_* ]] || program_alive "end of $fault"
 no_crash_in_trace
 echo "PASS: $fault"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A user who may not write the system autostart folder gets the entry in their own autostart folder
 # instead, which No at Exit removes and the next start writes again; nothing is written or removed in
-# the system folder, nothing is shown, and the icon docks. The superuser gets the system entry alone.
+# the system folder, nothing is shown, and the icon docks; where the system entry already starts
+# this program, the user gets none. The superuser gets the system entry alone, and makes nothing in
+# a HOME that is another user's.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
@@ -51,6 +53,7 @@ qt_start_program "${as_user[@]}"
 desk_clip_text "anything"
 qt_wait_text_icon
 desk_poll 5 user_entry_is_written || fail "no entry with '$exec_line' in $user_entry: $(cat "$user_entry" 2>&1)"
+grep -qxF "TryExec=$QT_RUN_PROGRAM" "$user_entry" || fail "the entry would start a program that is gone: $(cat "$user_entry")"
 [[ "$(stat -c %U "$user_entry")" == "$expected_user" ]] || fail "the user's entry is not $expected_user's"
 [[ -z "$(ls -A "$QT_AUTOSTART")" ]] || fail "something was written in the system folder: $(ls -A "$QT_AUTOSTART")"
 [[ -z "$(qt_program_windows)" ]] || fail "the program shows a window: $(qt_program_windows)"
@@ -73,6 +76,17 @@ exit_with_no
 [[ "$(stat -c '%Y %s %i' "$QT_ENTRY" 2>/dev/null)" == "$before" ]] || fail "the superuser's entry was changed or removed"
 [[ "$(ls -A "$QT_AUTOSTART")" == VordaDictionary.desktop ]] || fail "something was written: $(ls -A "$QT_AUTOSTART")"
 
+step "the superuser's entry starts this very program: the user's start adds none, and removes one left before"
+printf '[Desktop Entry]\nType=Application\nName=Vorda Dictionary\nTryExec=%s\n%s\n' "$QT_RUN_PROGRAM" "$exec_line" >"$QT_ENTRY"
+"${as_user[@]}" cp "$QT_ENTRY" "$user_entry" || fail "the test user cannot leave an entry of its own"
+desk_clip_image
+qt_start_program "${as_user[@]}"
+qt_wait_no_text_icon # shown by the first tick, which comes after the start's auto-start work
+[[ ! -e "$user_entry" ]] || fail "the user's entry is there beside the superuser's for the same program"
+grep -qxF "$exec_line" "$QT_ENTRY" || fail "the superuser's entry was changed: $(cat "$QT_ENTRY" 2>&1)"
+desk_kill_pid "$QT_PID"
+desk_clip_text "anything"
+
 if ((EUID == 0)); then
     step "the superuser: the system entry alone"
     rm -f "$QT_ENTRY"
@@ -82,6 +96,16 @@ if ((EUID == 0)); then
     qt_wait_text_icon
     desk_poll 5 grep -qxF "$exec_line" "$QT_ENTRY" || fail "the superuser's start wrote no system entry"
     [[ -z "$(find "$root_home" -name '*.desktop')" ]] || fail "a second entry in the superuser's own folder"
+    desk_kill_pid "$QT_PID"
+
+    step "the superuser with $expected_user's HOME (sudo -E, su without -): the system entry alone, nothing in that HOME"
+    rm -f "$QT_ENTRY"
+    rm -rf "$shared/home/.config"
+    desk_clip_image
+    HOME="$shared/home" qt_start_program
+    qt_wait_no_text_icon
+    grep -qxF "$exec_line" "$QT_ENTRY" || fail "the superuser's start wrote no system entry"
+    [[ -z "$(ls -A "$shared/home")" ]] || fail "the superuser made something in $expected_user's HOME: $(ls -A "$shared/home")"
     desk_kill_pid "$QT_PID"
 fi
 echo "PASS: without rights to the system folder the entry is the user's own, written at start and removed by No"

@@ -1,16 +1,19 @@
 #include "platform/qt/session/AutostartRegistry.h"
 
-#include "app/FormDefinitions.h"
+#include "platform/qt/session/DesktopEntry.h"
 #include "autostart/AutoStart.h"
 #include "autostart/RegistryValue.h"
 #include "text/Utf16.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace vorda::qt {
@@ -48,45 +51,6 @@ std::string EntryPath(const std::string& folder, std::string_view valueName)
     return folder + "/" + name + ".desktop";
 }
 
-// The Exec line of a desktop entry: a quoted program path keeps its quotes, with the characters that
-// are special inside them escaped; then the escapes every desktop-entry value takes.
-std::string ExecLine(const std::string& command)
-{
-    std::string quotedPart = command;
-    if (command.size() >= 2 && command.front() == '"' && command.back() == '"') {
-        quotedPart.assign(1, '"');
-        for (const char c : std::string_view(command).substr(1, command.size() - 2)) {
-            if (c == '"' || c == '`' || c == '$' || c == '\\') {
-                quotedPart += '\\';
-            }
-            quotedPart += c;
-        }
-        quotedPart += '"';
-    }
-    std::string line;
-    for (const char c : quotedPart) {
-        switch (c) {
-        case '\\': line += "\\\\"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        case '\t': line += "\\t"; break;
-        case '%': line += "%%"; break; // a lone % would start a field code
-        default: line += c;
-        }
-    }
-    return line;
-}
-
-std::string DesktopEntry(const std::string& command)
-{
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=" + ToUtf8(kDisplayName) + "\n"
-           "Exec=" + ExecLine(command) + "\n"
-           "Icon=vorda-dictionary\n"
-           "Terminal=false\n";
-}
-
 // 0, or the errno of the first failing write.
 int WriteAll(int file, const std::string& contents)
 {
@@ -121,6 +85,25 @@ int MakeFolders(const std::string& folder)
 }
 
 bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
+
+// Whether the folder, or where it is missing the nearest folder above it, is this process's user's.
+// A HOME that is someone else's (the superuser run with sudo -E, or su without "-") must get nothing
+// of this process, not even a folder: the folders would be the superuser's, and that user's own
+// starts refused there for good.
+bool LiesWithThisUser(std::string folder)
+{
+    for (;;) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) == 0) {
+            return info.st_uid == ::geteuid();
+        }
+        const auto slash = folder.rfind('/');
+        if (errno != ENOENT || slash == std::string::npos) {
+            return false;
+        }
+        folder.resize(slash == 0 ? 1 : slash);
+    }
+}
 
 std::string WithoutTrailingSlashes(std::string path)
 {
@@ -159,6 +142,41 @@ std::int32_t WriteWhole(const std::string& path, const std::string& contents)
     return AutostartRegistry::kSuccess;
 }
 
+// At most kEntryLimit bytes of a regular file; a pipe or a device in its place is never waited on.
+std::int32_t ReadEntry(const std::string& path, std::string& entry)
+{
+    const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file < 0) {
+        return CodeOf(errno);
+    }
+    struct stat info {};
+    std::int32_t result = AutostartRegistry::kSuccess;
+    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result = AutostartRegistry::kInvalidData;
+    }
+    std::string bytes(AutostartRegistry::kEntryLimit + 1, '\0');
+    std::size_t filled = 0;
+    while (result == AutostartRegistry::kSuccess && filled < bytes.size()) {
+        const ssize_t n = ::read(file, bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            result = CodeOf(errno);
+        } else if (n == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
+    }
+    ::close(file);
+    if (result == AutostartRegistry::kSuccess && filled > AutostartRegistry::kEntryLimit) {
+        result = AutostartRegistry::kInvalidData; // no entry of ours is that long
+    }
+    bytes.resize(filled);
+    entry = std::move(bytes);
+    return result;
+}
+
 } // namespace
 
 std::string AutostartRegistry::SystemAutostartFolder()
@@ -186,7 +204,8 @@ std::string AutostartRegistry::UserAutostartFolder()
     return {};
 }
 
-std::int32_t AutostartRegistry::Open(std::uint32_t root, std::string_view subKey, RegistryKey& key)
+std::int32_t AutostartRegistry::Open(std::uint32_t root, std::string_view subKey, RegistryKey& key,
+                                     std::uint32_t access)
 {
     if (root != kLocalMachineKey && root != kCurrentUserKey) {
         return kInvalidHandle;
@@ -207,12 +226,16 @@ std::int32_t AutostartRegistry::Open(std::uint32_t root, std::string_view subKey
     if (!exists && !user) {
         return kFileNotFound;
     }
+    if (user && !LiesWithThisUser(folder)) {
+        return kAccessDenied;
+    }
     // The superuser passes this check whatever the folder's mode, and may indeed write there.
-    if (exists && ::access(folder.c_str(), W_OK | X_OK) != 0) {
+    const bool changes = (access & kSetValueAccess) != 0;
+    if (exists && ::access(folder.c_str(), changes ? W_OK | X_OK : X_OK) != 0) {
         return kAccessDenied;
     }
     key = nextKey_++;
-    openKeys_[key] = OpenKey{folder, user};
+    openKeys_[key] = OpenKey{folder, user, access};
     return kSuccess;
 }
 
@@ -222,6 +245,9 @@ std::int32_t AutostartRegistry::SetValue(RegistryKey key, std::string_view value
     const auto open = openKeys_.find(key);
     if (open == openKeys_.end()) {
         return kInvalidHandle;
+    }
+    if ((open->second.access & kSetValueAccess) == 0) {
+        return kAccessDenied;
     }
     const std::string path = EntryPath(open->second.folder, valueName);
     if (path.empty() || type != static_cast<std::uint32_t>(kRegistryText)) {
@@ -244,11 +270,46 @@ std::int32_t AutostartRegistry::DeleteValue(RegistryKey key, std::string_view va
     if (open == openKeys_.end()) {
         return kInvalidHandle;
     }
+    if ((open->second.access & kSetValueAccess) == 0) {
+        return kAccessDenied;
+    }
     const std::string path = EntryPath(open->second.folder, valueName);
     if (path.empty()) {
         return kInvalidParameter;
     }
     return ::unlink(path.c_str()) == 0 ? kSuccess : CodeOf(errno);
+}
+
+std::int32_t AutostartRegistry::QueryValue(RegistryKey key, std::string_view valueName, std::uint32_t& type,
+                                           std::span<std::uint8_t> data, std::uint32_t& size)
+{
+    const auto open = openKeys_.find(key);
+    if (open == openKeys_.end()) {
+        return kInvalidHandle;
+    }
+    if ((open->second.access & kQueryValueAccess) == 0) {
+        return kAccessDenied;
+    }
+    const std::string path = EntryPath(open->second.folder, valueName);
+    if (path.empty()) {
+        return kInvalidParameter;
+    }
+    std::string entry;
+    if (const std::int32_t read = ReadEntry(path, entry); read != kSuccess) {
+        return read;
+    }
+    const std::optional<std::string> command = ExecCommand(entry);
+    if (!command) {
+        return kInvalidData;
+    }
+    const std::string value = *command + '\0';
+    type = static_cast<std::uint32_t>(kRegistryText);
+    size = static_cast<std::uint32_t>(value.size());
+    if (value.size() > data.size()) {
+        return kMoreData;
+    }
+    std::copy(value.begin(), value.end(), data.begin());
+    return kSuccess;
 }
 
 std::int32_t AutostartRegistry::Close(RegistryKey key)
