@@ -448,7 +448,7 @@ fault_clipboard_held_at_change() {
         address=$(lookup_address mnuLookup "$word")
         desk_clear_browser_log
         # shellcheck disable=SC2046 # one argument per unit
-        helper set $(units_of "$word") || fail "the helper could not set the clipboard"
+        helper set $(units_of "$word") || fail "the helper could not set the clipboard (the holder: $(tr '\n' ' ' <"$held"))"
         clicked=$(desk_now_ms)
         desk_double_click "$ICON"
         if desk_when 10 desk_browser_has "$address"; then
