@@ -64,7 +64,8 @@ public:
 private:
     void UpdateFromClipboard();
     void RefreshTrayIcon();
-    void SendTrayRequest(std::uint32_t message);
+    // Sends the record with one request; whether the notification area took it.
+    bool SendTrayRequest(std::uint32_t message);
     void RunLookup(MenuItem item);
     // The auto-start value under one root's Run key; whether it was written, or deleted (or absent).
     bool WriteAutoStartValue(std::uint32_t root, const std::u16string& command);
@@ -86,6 +87,7 @@ private:
     TrayIconRecord trayIcon_;
     frmIconForm iconForm_;
     PollView pollView_;
+    unsigned ticksSinceTrayAdd_ = 0; // modify requests since the last add, counted up to the bound
     bool ended_ = false;
 };
 

@@ -34,6 +34,13 @@ struct ReadBudget {
     // owner that trickles its text a byte at a time is given up after a second, and the next copy is
     // followed as usual. (One that sends fast without end reaches mostBytes first: a cut read.)
     std::chrono::milliseconds wholeWait{1000};
+    // Windows: the longest another program's hold on the clipboard is waited out before a read counts
+    // as failed, and how often it is tried meanwhile. Clipboard histories, remote desktops and the
+    // copying program itself open it at the same change notice, for some milliseconds to a hundred;
+    // a failed read is tried again only 500 ms later, and a look-up meanwhile opens nothing. Within
+    // the 250 ms a look-up waits for a read under way, so a double click made then gets the text.
+    std::chrono::milliseconds heldWait{200};
+    std::chrono::milliseconds heldRetry{10};
 };
 
 inline constexpr ReadBudget kReadBudget{};

@@ -153,8 +153,9 @@ public:
     virtual std::optional<MenuItem> ShowPopupMenu() = 0;
 
     // --- The notification area --------------------------------------------------------------
-    // Sends one request (0 add, 1 modify, 2 delete) with the record's bytes; returns the success flag,
-    // which the program ignores. Never throws.
+    // Sends one request (0 add, 1 modify, 2 delete) with the record's bytes; returns whether the
+    // notification area took it. A modify is refused where the icon is not there (an add refused,
+    // or none made), and the program then adds it again. Never throws.
     virtual bool ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes& record) = 0;
 
     // --- Text -------------------------------------------------------------------------------

@@ -6,13 +6,37 @@
 #include "tray/TrayEventDecode.h"
 
 namespace vorda {
+namespace {
 
-void frmDictionary::SendTrayRequest(std::uint32_t message)
+// How many ticks at least lie between two adds made because a modify failed: five, a second at the
+// poll's 200 ms (a timer never comes sooner than its period). A taskbar busy at sign-in may keep an
+// add waiting for seconds before it refuses it; once a second leaves the window's thread free for
+// the user nearly all the time and still brings the icon within a second or two of the taskbar's
+// being ready.
+constexpr unsigned kTicksBetweenTrayAdds = 5;
+
+} // namespace
+
+bool frmDictionary::SendTrayRequest(std::uint32_t message)
 {
-    platform_.ShellNotifyIcon(message, trayIcon_.ToBytes(platform_));
+    if (message == kTrayAdd) {
+        ticksSinceTrayAdd_ = 0;
+    }
+    return platform_.ShellNotifyIcon(message, trayIcon_.ToBytes(platform_));
 }
 
-void frmDictionary::RefreshTrayIcon() { SendTrayRequest(kTrayModify); }
+void frmDictionary::RefreshTrayIcon()
+{
+    if (ticksSinceTrayAdd_ < kTicksBetweenTrayAdds) {
+        ++ticksSinceTrayAdd_;
+    }
+    // A modify fails where the icon is not there: an add refused at the start (a taskbar still busy
+    // at sign-in gives up on it, and no restart notice follows), so it is made again, as the icon
+    // stands now.
+    if (!SendTrayRequest(kTrayModify) && ticksSinceTrayAdd_ >= kTicksBetweenTrayAdds) {
+        SendTrayRequest(kTrayAdd);
+    }
+}
 
 void frmDictionary::Form_MouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float x, float /*y*/)
 {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace vorda::test {
 namespace {
@@ -141,7 +142,24 @@ bool FakePlatform::ShellNotifyIcon(std::uint32_t message, const TrayRecordBytes&
     }
     lastTrayRequest = TrayRequest{message, record};
     ++trayRequestCount;
-    return trayAccepts;
+    if (!trayKeepsIcon || !trayAccepts) {
+        return trayAccepts;
+    }
+    switch (message) {
+    case 0:
+        if (iconInTray) {
+            return false; // Windows refuses a second add of the same icon
+        }
+        if (addsRefused > 0) {
+            --addsRefused;
+            return false;
+        }
+        iconInTray = true;
+        return true;
+    case 1: return iconInTray;
+    case 2: return std::exchange(iconInTray, false);
+    default: return false;
+    }
 }
 
 std::string FakePlatform::ToAnsi(std::u16string_view text) { return toAnsi ? toAnsi(text) : ToWindows1252(text); }

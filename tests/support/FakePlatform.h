@@ -63,6 +63,12 @@ public:
     enum class Refusal { None, Open, Read, Write, Delete };
     std::map<std::uint32_t, Refusal> refusals;
     bool trayAccepts = true;
+    // A notification area that keeps the icon, as Windows' does: a modify is refused while no add was
+    // accepted (or after a delete), and the first `addsRefused` adds are refused (a taskbar still busy
+    // at sign-in). Off: every request gets trayAccepts.
+    bool trayKeepsIcon = false;
+    int addsRefused = 0;
+    bool iconInTray = false;
     // Narrow conversion; Windows-1252 unless a test needs a code page with wider characters.
     std::function<std::string(std::u16string_view)> toAnsi;
     // Run while DoEvents handles the waiting events.

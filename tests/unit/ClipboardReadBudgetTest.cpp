@@ -84,6 +84,10 @@ TEST(ClipboardReadBudget, TheNumbersFitWhatTheProgramNeeds)
     EXPECT_LE(kReadBudget.mostBytes, std::size_t{1} << 20) << "a text is never held in megabytes";
     EXPECT_LT(kReadBudget.pieceWait, 250ms) << "an owner that does not answer is given up before a look-up stops waiting";
     EXPECT_LE(kReadBudget.wholeWait, 1000ms) << "the next copy is followed within a second";
+    EXPECT_LT(kReadBudget.heldWait + kReadBudget.heldRetry, ClipboardPipeline::kLookupWait)
+        << "a clipboard held for a moment is read before a look-up stops waiting";
+    EXPECT_GE(kReadBudget.heldWait, 100ms) << "a hold of a hundred milliseconds is waited out";
+    EXPECT_LE(kReadBudget.heldRetry, 20ms) << "a clipboard let go is taken within a few tens of milliseconds";
 }
 
 TEST(ClipboardReadBudget, AWholeTextInPiecesIsReadWhole)

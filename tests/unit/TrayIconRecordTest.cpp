@@ -174,3 +174,79 @@ TEST(TrayRecordFields, HighBitsAndATipWithoutNulSurviveTheRead)
 
 } // namespace
 } // namespace vorda::test
+
+namespace vorda::test {
+namespace {
+
+// The ticks (counted from 1) at which an add was sent, from the log after the Load's own add.
+std::vector<int> TicksOfAdds(const std::vector<TrayRequest>& requests)
+{
+    std::vector<int> ticks;
+    int tick = 0;
+    for (const auto& request : requests) {
+        if (request.message == kTrayModify) {
+            ++tick;
+        } else if (request.message == kTrayAdd) {
+            ticks.push_back(tick);
+        }
+    }
+    return ticks;
+}
+
+// A program started at sign-in can have its first add refused by a taskbar that is still busy, and
+// no restart notice follows: the ticks' modify requests fail, and the add is made again, no more than
+// once in five ticks (a second), until it is taken.
+TEST(TrayIconRecord, AnAddRefusedAtStartIsMadeAgainByTheTicksAtABoundedRate)
+{
+    WindowOverFake fake;
+    fake.platform.trayKeepsIcon = true;
+    fake.platform.addsRefused = 2;
+    fake.platform.clipboard = u"word";
+    fake.window.Form_Load();
+    ASSERT_FALSE(fake.platform.iconInTray);
+    for (int tick = 0; tick < 30; ++tick) {
+        fake.window.tmrCheckClipboard_Timer();
+    }
+    EXPECT_TRUE(fake.platform.iconInTray);
+    const auto& requests = fake.platform.trayRequests;
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.front().message, kTrayAdd);
+    EXPECT_EQ(TicksOfAdds({requests.begin() + 1, requests.end()}), (std::vector<int>{5, 10}))
+        << "two adds refused, the third taken; none after";
+    // The add made again carries the icon and tooltip as they stand, not those of the start.
+    const auto taken = std::find_if(requests.rbegin(), requests.rend(), [](const TrayRequest& r) {
+        return r.message == kTrayAdd;
+    });
+    EXPECT_EQ(UInt32At(taken->bytes, 20), kTextIcon);
+    EXPECT_EQ(VisibleTip(taken->bytes).substr(0, 32), "Vorda Dictionary. Look up 'word'");
+    EXPECT_EQ(requests.back().message, kTrayModify);
+}
+
+// A notification area that never takes the icon is asked again at the same bounded rate, for good.
+TEST(TrayIconRecord, AnAreaThatRefusesEveryAddIsAskedNoMoreThanOnceInFiveTicks)
+{
+    WindowOverFake fake;
+    fake.platform.trayAccepts = false;
+    fake.window.Form_Load();
+    for (int tick = 0; tick < 23; ++tick) {
+        fake.window.tmrCheckClipboard_Timer();
+    }
+    EXPECT_EQ(TicksOfAdds({fake.platform.trayRequests.begin() + 1, fake.platform.trayRequests.end()}),
+              (std::vector<int>{5, 10, 15, 20}));
+}
+
+// Where the icon is there, a tick sends its modify and nothing else.
+TEST(TrayIconRecord, AnIconThatIsThereIsOnlyModified)
+{
+    WindowOverFake fake;
+    fake.platform.trayKeepsIcon = true;
+    fake.window.Form_Load();
+    for (int tick = 0; tick < 12; ++tick) {
+        fake.window.tmrCheckClipboard_Timer();
+    }
+    EXPECT_TRUE(fake.platform.iconInTray);
+    EXPECT_EQ(TicksOfAdds(fake.platform.trayRequests), std::vector<int>{0});
+}
+
+} // namespace
+} // namespace vorda::test

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -71,14 +72,29 @@ bool MarkedSecret()
     });
 }
 
+// Opens the clipboard, trying again every kReadBudget.heldRetry while another program has it open,
+// for at most `heldWait`.
+bool OpenClipboardPatiently(std::chrono::milliseconds heldWait)
+{
+    const DWORD started = GetTickCount();
+    const auto most = static_cast<DWORD>(heldWait.count());
+    while (!OpenClipboard(nullptr)) {
+        if (GetTickCount() - started >= most) {
+            return false;
+        }
+        Sleep(static_cast<DWORD>(kReadBudget.heldRetry.count()));
+    }
+    return true;
+}
+
 } // namespace
 
 // CF_UNICODETEXT up to its first NUL (a Windows text ends there), or "" when there is none or its
 // program marks it as secret; of a longer text than the read budget, the first part, cut at a whole
 // character (the text is in memory already: only what is kept is copied).
-std::u16string ClipboardWatcher::ReadNow()
+std::u16string ClipboardWatcher::ReadNow(std::chrono::milliseconds heldWait)
 {
-    if (!OpenClipboard(nullptr)) {
+    if (!OpenClipboardPatiently(heldWait)) {
         throw PlatformError("the clipboard cannot be opened");
     }
     // Closed and unlocked on every way out, a failed allocation included: a clipboard left open
@@ -198,7 +214,7 @@ public:
         }
     }
 
-    std::u16string Read() override { return ClipboardWatcher::ReadNow(); }
+    std::u16string Read() override { return ClipboardWatcher::ReadNow(kReadBudget.heldWait); }
 
 private:
     explicit ListeningSource(HANDLE stop) : stop_(stop) {}
@@ -248,7 +264,7 @@ public:
     std::u16string Read() override
     {
         readSequence_ = GetClipboardSequenceNumber(); // a change during the read shows at the next wait
-        return ClipboardWatcher::ReadNow();
+        return ClipboardWatcher::ReadNow(kReadBudget.heldWait);
     }
 
 private:

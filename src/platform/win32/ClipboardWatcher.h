@@ -8,6 +8,7 @@
 
 #include "clipboard/ClipboardPipeline.h"
 
+#include <chrono>
 #include <memory>
 
 namespace vorda::win32 {
@@ -22,8 +23,9 @@ public:
 
     ClipboardContents Text(ClipboardUse use);
 
-    // Reads the clipboard on the calling thread, for when no watcher could be started.
-    static std::u16string ReadNow();
+    // Reads the clipboard on the calling thread; another program's hold on it is waited out for at
+    // most `heldWait` (none for the window's thread, when no watcher could be started).
+    static std::u16string ReadNow(std::chrono::milliseconds heldWait = std::chrono::milliseconds{0});
 
     struct State; // the thread and what it shares, known to the .cpp only
 

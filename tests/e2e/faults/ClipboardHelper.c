@@ -2,6 +2,10 @@
  *
  *   hold MS            opens the clipboard and keeps it open for MS milliseconds; prints "held" once
  *                      it has it and "released" when it lets go
+ *   hold-at-change MS  runs until killed: at each change of the clipboard opens it at once and keeps
+ *                      it open for MS milliseconds, as clipboard histories and remote desktops do;
+ *                      prints "listening" once told of changes, then "held N" for each (N counts
+ *                      them) and "missed N" where another program had it first
  *   set UNIT...        puts CF_UNICODETEXT made of the 16-bit units given in hex (e.g. 61 D800 0 62)
  *                      on the clipboard as they are: a NUL or a lone surrogate stays
  *   fill UNIT COUNT    puts COUNT copies of one unit on the clipboard
@@ -45,6 +49,53 @@ static int Hold(long milliseconds)
     CloseClipboard();
     printf("released\n");
     fflush(stdout);
+    return 0;
+}
+
+static LRESULT CALLBACK ChangeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static long changes;
+    if (message == WM_CLIPBOARDUPDATE) {
+        const long milliseconds = (long)GetWindowLongPtrW(window, GWLP_USERDATA);
+        ++changes;
+        if (OpenClipboard(window)) {
+            printf("held %ld\n", changes);
+            fflush(stdout);
+            Sleep((DWORD)milliseconds);
+            CloseClipboard();
+        } else {
+            printf("missed %ld\n", changes);
+            fflush(stdout);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+static int HoldAtChange(long milliseconds)
+{
+    WNDCLASSW windowClass = {0};
+    HWND window;
+    MSG message;
+    windowClass.lpfnWndProc = ChangeProc;
+    windowClass.hInstance = GetModuleHandleW(NULL);
+    windowClass.lpszClassName = L"VordaE2eHoldAtChange";
+    if (!RegisterClassW(&windowClass) ||
+        !(window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                                   windowClass.hInstance, NULL))) {
+        fprintf(stderr, "no listening window\n");
+        return 1;
+    }
+    SetWindowLongPtrW(window, GWLP_USERDATA, (LONG_PTR)milliseconds);
+    if (!AddClipboardFormatListener(window)) {
+        fprintf(stderr, "not told of clipboard changes\n");
+        return 1;
+    }
+    printf("listening\n");
+    fflush(stdout);
+    while (GetMessageW(&message, NULL, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
     return 0;
 }
 
@@ -168,6 +219,9 @@ int main(int argc, char** argv)
     if (argc >= 3 && strcmp(argv[1], "hold") == 0) {
         return Hold(strtol(argv[2], NULL, 10));
     }
+    if (argc == 3 && strcmp(argv[1], "hold-at-change") == 0) {
+        return HoldAtChange(strtol(argv[2], NULL, 10));
+    }
     if (argc >= 3 && strcmp(argv[1], "set") == 0) {
         return Set(argc - 2, argv + 2, NULL);
     }
@@ -183,6 +237,6 @@ int main(int argc, char** argv)
     if (argc == 2 && strcmp(argv[1], "unlock-run-key") == 0) {
         return SetRunKeyRule(TRUE);
     }
-    fprintf(stderr, "usage: %s hold MS | set UNIT... | fill UNIT COUNT | mark FORMAT[=VALUE] UNIT... | lock-run-key | unlock-run-key\n", argv[0]);
+    fprintf(stderr, "usage: %s hold MS | hold-at-change MS | set UNIT... | fill UNIT COUNT | mark FORMAT[=VALUE] UNIT... | lock-run-key | unlock-run-key\n", argv[0]);
     return 64;
 }

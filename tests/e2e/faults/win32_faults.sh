@@ -429,6 +429,49 @@ fault_clipboard_held() {
     expect_looked_up "$(lookup_address mnuLookup late)"
 }
 
+# The 16-bit units of an ASCII word, in hex, as the helper's "set" takes them.
+units_of() { local i; for ((i = 0; i < ${#1}; i++)); do printf '%X ' "'${1:i:1}"; done; }
+
+fault_clipboard_held_at_change() {
+    desk_clip_text "start" || fail "cannot set the clipboard"
+    traced_start
+    wait_icon_docked
+    wait_icon text "start"
+
+    step "another program opens the clipboard at each change and holds it 100 ms; a double click right after each copy looks that copy up"
+    local held="$DESK_DIR/held.txt"
+    helper hold-at-change 100 >"$held" 2>&1 &
+    desk_track_pid $!
+    desk_poll 10 grep -q listening "$held" || fail "the helper is not told of clipboard changes: $(cat "$held")"
+    local word address before="start" clicked outcome missed=0 report=""
+    for word in alpha bravo charlie delta echo foxtrot; do
+        address=$(lookup_address mnuLookup "$word")
+        desk_clear_browser_log
+        # shellcheck disable=SC2046 # one argument per unit
+        helper set $(units_of "$word") || fail "the helper could not set the clipboard (the holder: $(tr '\n' ' ' <"$held"))"
+        clicked=$(desk_now_ms)
+        desk_double_click "$ICON"
+        if desk_when 10 desk_browser_has "$address"; then
+            outcome="looked up after $((DESK_WHEN - clicked)) ms"
+        elif browser_opened_one_of "$(lookup_address mnuLookup "$before")"; then
+            outcome="opened the text before"
+            missed=$((missed + 1))
+        else
+            outcome="opened nothing"
+            missed=$((missed + 1))
+        fi
+        echo "   '$word': $outcome" >&2
+        report+="$word: $outcome; "
+        browser_count_stays "$([[ "$outcome" == looked* ]] && echo 1 || echo 0)" 1
+        before=$word
+    done
+    # Each change was held by the helper (or, where the program opened the clipboard first, missed).
+    echo "   the helper: $(grep -c '^held' "$held") changes held, $(grep -c '^missed' "$held") missed ($(grep -E '^(held|missed)' "$held" | tr '\n' ' '))" >&2
+    grep -q '^held' "$held" || fail "the helper never held the clipboard: $(cat "$held")"
+    ((missed == 0)) || fail "$missed of 6 double clicks right after a copy did not look it up: $report"
+    program_alive "clipboard held at each change"
+}
+
 fault_tray_host_later() {
     step "no tray host: the program starts and ticks"
     desk_stop_tray || fail "the tray host did not stop"
