@@ -152,11 +152,15 @@ void StatusNotifierItem::Register()
                                                        kWatcherService, QStringLiteral("RegisterStatusNotifierItem"));
     call << serviceName_;
     call.setAutoStartService(false);
-    // Not waited for, but heard: a refusal is met as a drop is.
+    // Not waited for, but heard: a watcher's refusal is met as a drop is. No watcher is no refusal: the
+    // one that comes is told then.
     auto* reply = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(reply, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answered) {
         answered->deleteLater();
-        if (answered->isError() && answered->error().type() != QDBusError::ServiceUnknown) {
+        const QDBusError error = answered->error();
+        const bool noWatcher = error.type() == QDBusError::ServiceUnknown ||
+                               error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+        if (answered->isError() && !noWatcher) {
             RegisterAgainLater();
         }
     });
