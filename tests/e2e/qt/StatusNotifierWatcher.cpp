@@ -1,6 +1,8 @@
 // A stand-in StatusNotifierItem host for the end-to-end tests: it takes the watcher's name on the
 // session bus, says that a host is there, and prints the bus name of each item that registers, one a
-// line. The test then acts as the host would, calling the item's Activate and ContextMenu.
+// line. The test then acts as the host would, calling the item's Activate and ContextMenu, and may
+// have it drop an item while the item's program runs (DropItem), as a host that loses a registration
+// does (GNOME 43's AppIndicator extension, when a reply comes in an order it does not expect).
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -34,6 +36,11 @@ public slots:
         emit StatusNotifierItemRegistered(item);
     }
     void RegisterStatusNotifierHost(const QString& /*service*/) {}
+    void DropItem(const QString& item)
+    {
+        items_.removeAll(item);
+        emit StatusNotifierItemUnregistered(item);
+    }
 
 signals:
     void StatusNotifierItemRegistered(const QString& service);

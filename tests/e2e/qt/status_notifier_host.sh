@@ -2,7 +2,7 @@
 # On a StatusNotifierItem host (a session bus with a watcher) the icon is an item on the bus, not a
 # docked window. The host's "activate" stands for the double click, its context request opens the
 # popup at the pointer (below the panel, in the work area), and the item's tooltip follows the
-# clipboard.
+# clipboard. A host that drops the item while the program runs is given it again.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 qt_start_desktop
@@ -28,6 +28,14 @@ desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'tide pool'" || fail 
 step "activate stands for the double click"
 qt_item_call org.kde.StatusNotifierItem.Activate int32:1000 int32:10 >/dev/null || fail "Activate failed"
 qt_expect_opened_once "$(qt_address mnuLookup "tide pool")"
+
+step "the host drops the item: the item registers again"
+registrations() { wc -l <"$DESK_DIR/items"; }
+registered_again() { (($(registrations) > 1)); }
+"${QT_AS_USER[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.kde.StatusNotifierWatcher.DropItem "string:$QT_ITEM" >/dev/null || fail "the watcher did not drop the item"
+desk_poll 10 registered_again || fail "the item did not register again after the host dropped it"
+[[ "$(tail -n 1 "$DESK_DIR/items")" == "$QT_ITEM" ]] || fail "another item registered: $(tail -n 1 "$DESK_DIR/items")"
 
 step "the context request opens the popup at the pointer, below the panel"
 desk_clear_browser_log

@@ -6,7 +6,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <utility>
 
 namespace vorda::qt {
@@ -22,6 +25,10 @@ namespace {
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 const QString kMenuPath = QStringLiteral("/MenuBar");
+// A dropped item comes back after a second at first; a watcher that keeps dropping it is asked less
+// and less often, down to once in half a minute.
+constexpr int kFirstRegisterAgainMs = 1000;
+constexpr int kLongestRegisterAgainMs = 32000;
 
 IconPixmapList PicturesOf(const QIcon& icon)
 {
@@ -63,10 +70,16 @@ StatusNotifierItem::StatusNotifierItem(const QMenu& menu, Events events)
     if (!bus_.isConnected()) {
         return;
     }
+    registerAgain_.setSingleShot(true);
+    connect(&registerAgain_, &QTimer::timeout, this, &StatusNotifierItem::Register);
+    bus_.connect(kWatcherService, QStringLiteral("/StatusNotifierWatcher"), kWatcherService,
+                 QStringLiteral("StatusNotifierItemUnregistered"), this, SLOT(OnItemUnregistered(QString)));
     watcherWatch_ = std::make_unique<QDBusServiceWatcher>(kWatcherService, bus_,
                                                           QDBusServiceWatcher::WatchForOwnerChange);
     connect(watcherWatch_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
+                registerAgain_.stop();
+                registerAgainMs_ = 0;
                 if (!newOwner.isEmpty()) {
                     Register(); // a panel that started or restarted knows no items
                 }
@@ -123,6 +136,7 @@ void StatusNotifierItem::Hide()
         return;
     }
     shown_ = false;
+    registerAgain_.stop();
     bus_.unregisterService(serviceName_);
     bus_.unregisterObject(kItemPath);
     bus_.unregisterObject(kMenuPath);
@@ -138,7 +152,44 @@ void StatusNotifierItem::Register()
                                                        kWatcherService, QStringLiteral("RegisterStatusNotifierItem"));
     call << serviceName_;
     call.setAutoStartService(false);
-    bus_.asyncCall(call);
+    // Not waited for, but heard: a watcher's refusal is met as a drop is. No watcher is no refusal: the
+    // one that comes is told then.
+    auto* reply = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(reply, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answered) {
+        answered->deleteLater();
+        const QDBusError error = answered->error();
+        const bool noWatcher = error.type() == QDBusError::ServiceUnknown ||
+                               error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+        if (answered->isError() && !noWatcher) {
+            RegisterAgainLater();
+        }
+    });
+}
+
+void StatusNotifierItem::OnItemUnregistered(const QString& item)
+{
+    // Watchers name an item by its bus name, some with its object path after it.
+    const bool ours = item == serviceName_ || item.startsWith(serviceName_ + QLatin1Char('/')) ||
+                      item.startsWith(bus_.baseService() + QLatin1Char('@')) ||
+                      item.startsWith(bus_.baseService() + QLatin1Char('/'));
+    if (ours) {
+        RegisterAgainLater();
+    }
+}
+
+void StatusNotifierItem::RegisterAgainLater()
+{
+    if (!shown_ || registerAgain_.isActive()) {
+        return;
+    }
+    // A drop long after the last one is met as the first.
+    if (!sinceLastDrop_.isValid() || sinceLastDrop_.elapsed() > 2 * kLongestRegisterAgainMs) {
+        registerAgainMs_ = 0;
+    }
+    sinceLastDrop_.start();
+    registerAgainMs_ = registerAgainMs_ == 0 ? kFirstRegisterAgainMs
+                                             : std::min(registerAgainMs_ * 2, kLongestRegisterAgainMs);
+    registerAgain_.start(registerAgainMs_);
 }
 
 void StatusNotifierItem::Activate(int /*x*/, int /*y*/)

@@ -2,7 +2,9 @@
 // The icon as a StatusNotifierItem (org.kde.StatusNotifierItem) on the session bus, with its popup
 // exported beside it (DBusMenuExporter), for the hosts of today's desktops: GNOME's AppIndicator
 // extension, KDE Plasma, Xfce's tray, waybar. It registers with the StatusNotifierWatcher whenever one
-// is there (also one that starts or restarts later) and leaves the bus when hidden.
+// is there (also one that starts or restarts later) and leaves the bus when hidden. A watcher that
+// drops the item while the program runs (GNOME 43's AppIndicator extension loses some registrations
+// it is still setting up) is given it again, at a bounded rate.
 //
 // Written over QtDBus rather than taken from QSystemTrayIcon, whose item cannot come later than the
 // program (Qt decides once per run between an item and an XEmbed icon) and drops the point that a
@@ -15,6 +17,8 @@
 #include <QIcon>
 #include <QObject>
 #include <QPoint>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -95,8 +99,12 @@ signals:
     void NewToolTip();
     void NewStatus(const QString& status);
 
+private slots:
+    void OnItemUnregistered(const QString& item);
+
 private:
     void Register();
+    void RegisterAgainLater();
 
     QDBusConnection bus_;
     QString serviceName_;
@@ -107,6 +115,9 @@ private:
     IconPixmapList pictures_;
     QString toolTip_;
     bool shown_ = false;
+    QTimer registerAgain_;
+    int registerAgainMs_ = 0; // the wait before the next registration after a drop, doubled each time
+    QElapsedTimer sinceLastDrop_;
 };
 
 } // namespace vorda::qt
