@@ -88,6 +88,7 @@ private:
     frmIconForm iconForm_;
     PollView pollView_;
     unsigned ticksSinceTrayAdd_ = 0; // modify requests since the last add, counted up to the bound
+    bool trayIconDeleted_ = false;   // the program took its icon away: a failed modify adds nothing
     bool ended_ = false;
 };
 

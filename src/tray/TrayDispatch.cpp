@@ -21,6 +21,9 @@ bool frmDictionary::SendTrayRequest(std::uint32_t message)
 {
     if (message == kTrayAdd) {
         ticksSinceTrayAdd_ = 0;
+        trayIconDeleted_ = false;
+    } else if (message == kTrayDelete) {
+        trayIconDeleted_ = true;
     }
     return platform_.ShellNotifyIcon(message, trayIcon_.ToBytes(platform_));
 }
@@ -33,7 +36,8 @@ void frmDictionary::RefreshTrayIcon()
     // A modify fails where the icon is not there: an add refused at the start (a taskbar still busy
     // at sign-in gives up on it, and no restart notice follows), so it is made again, as the icon
     // stands now.
-    if (!SendTrayRequest(kTrayModify) && ticksSinceTrayAdd_ >= kTicksBetweenTrayAdds) {
+    // An icon the program took away itself (at the exit, while the last events are handled) stays away.
+    if (!SendTrayRequest(kTrayModify) && !trayIconDeleted_ && ticksSinceTrayAdd_ >= kTicksBetweenTrayAdds) {
         SendTrayRequest(kTrayAdd);
     }
 }

@@ -93,15 +93,27 @@ TEST_F(ExitRoad, YesLeavesTheValueAsWrittenAtStart)
     EXPECT_EQ(fake.platform.runKey, written);
 }
 
-TEST_F(ExitRoad, EventsAlreadyWaitingAreHandledAfterTheIconIsDeleted)
+// Ticks first, on an area that keeps its icons as Windows' does: the tick waiting at the exit finds
+// the icon gone, and must not add it back just before the program ends.
+class ExitRoadAfterTicks : public ExitRoad, public testing::WithParamInterface<bool> {};
+
+TEST_P(ExitRoadAfterTicks, EventsAlreadyWaitingAreHandledAfterTheIconIsDeleted)
 {
+    fake.platform.trayKeepsIcon = GetParam();
+    fake.platform.iconInTray = GetParam();
     fake.platform.clipboard = u"word";
+    for (int tick = 0; tick < 10; ++tick) {
+        fake.window.OnTimer(TimerId::tmrCheckClipboard);
+    }
+    fake.platform.log.clear();
     fake.platform.waitingEvents = [this] { fake.window.OnTimer(TimerId::tmrCheckClipboard); };
     fake.window.mnuExit_Click();
     const auto requests = fake.platform.LogOf("ShellNotifyIcon");
     EXPECT_EQ(requests, (std::vector<std::string>{"ShellNotifyIcon 2", "ShellNotifyIcon 1"}));
     EXPECT_EQ(fake.platform.log.back(), "EndProgram");
 }
+
+INSTANTIATE_TEST_SUITE_P(TrayKeepsIcon, ExitRoadAfterTicks, testing::Bool());
 
 TEST_F(ExitRoad, NoAnswerAgainstAnAbsentOrForbiddenValueStillEnds)
 {
