@@ -66,11 +66,17 @@ bool frmDictionary::AutoStartValueIs(std::uint32_t root, const std::u16string& c
     SkippingFailedStep([&] { opened = platform_.RegOpenKeyExA(root, platform_.ToAnsi(kRunKey), 0, kQueryValueAccess, hKey); });
     SkippingFailedStep([&] { read = platform_.RegQueryValueExA(hKey, platform_.ToAnsi(kAutoStartValueName), type, data, size); });
     SkippingFailedStep([&] { platform_.RegCloseKey(hKey); });
+    // Windows' paths ignore the case of their letters: an installer, or a path typed in another case,
+    // names this same program. Letters beyond ASCII are compared as they are.
+    const bool anyCase = platform_.PathSeparator() == u'\\';
+    const auto sameByte = [anyCase](std::uint8_t byte, char c) {
+        const auto other = static_cast<std::uint8_t>(c);
+        const auto lower = [](std::uint8_t b) { return b >= 'A' && b <= 'Z' ? static_cast<std::uint8_t>(b + 32) : b; };
+        return anyCase ? lower(byte) == lower(other) : byte == other;
+    };
     // Another tool may have stored the text without its NUL.
-    const bool sameText =
-        !expected.empty() && (size == expected.size() || size + 1 == expected.size()) &&
-        std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size), expected.begin(),
-                   [](std::uint8_t byte, char c) { return byte == static_cast<std::uint8_t>(c); });
+    const bool sameText = !expected.empty() && (size == expected.size() || size + 1 == expected.size()) &&
+                          std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size), expected.begin(), sameByte);
     return opened == 0 && read == 0 && type == static_cast<std::uint32_t>(kRegistryText) && sameText;
 }
 

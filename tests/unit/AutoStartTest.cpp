@@ -351,6 +351,32 @@ TEST_F(AutoStart, AFolderWithLettersBeyondAsciiIsKnownAgainInTheMachinesValue)
     EXPECT_EQ(StoredCommand(), "\"C:\\Programmes\\Vorda \xE9t\xE9\\Dictionary.exe\"");
 }
 
+// Windows' paths ignore the letters' case (an installer or a typed path may write another case than
+// this start reports); Linux's do not.
+struct CaseOfTheMachinesValue {
+    char16_t separator;
+    std::u16string folder;
+    std::string machineValue;
+    bool usersWritten;
+};
+class MachineValueInAnotherCase : public AutoStart, public testing::WithParamInterface<CaseOfTheMachinesValue> {};
+
+TEST_P(MachineValueInAnotherCase, CountsAsThisProgramOnlyOnWindows)
+{
+    fake.platform.pathSeparator = GetParam().separator;
+    fake.platform.applicationFolder = GetParam().folder;
+    fake.platform.runKey["VordaDictionary"] = {1, Bytes(GetParam().machineValue + '\0')};
+    fake.platform.refusals[kLocalMachineKey] = FakePlatform::Refusal::Open;
+    fake.window.RunAtStartUp();
+    EXPECT_EQ(fake.platform.userRunKey.contains("VordaDictionary"), GetParam().usersWritten);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MachineValueInAnotherCase,
+    testing::Values(CaseOfTheMachinesValue{u'\\', u"C:\\Program Files\\Vorda", "\"c:\\PROGRAM FILES\\vorda\\dictionary.EXE\"", false},
+                    CaseOfTheMachinesValue{u'\\', u"C:\\Program Files\\Vorda", "\"C:\\Program Files\\Vorda2\\Dictionary.exe\"", true},
+                    CaseOfTheMachinesValue{u'/', u"/opt/vorda", "\"/OPT/VORDA/Dictionary.exe\"", true}));
+
 TEST_F(AutoStart, AMachineKeyThatCannotEvenBeReadLeavesTheUsersValue)
 {
     fake.platform.runKey["VordaDictionary"] = {1, Bytes(std::string(kThisCommand) + '\0')};
