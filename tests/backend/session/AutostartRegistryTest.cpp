@@ -478,6 +478,22 @@ TEST_P(AnotherUsersHome, GivesNoUsersKeyAndNothingIsMadeThere)
     }
 }
 
+// A HOME not made yet lies in a folder this user may write (root's /home, a test's own folder): it is
+// still not this user's to make.
+TEST_F(UserRunKeyTest, AHomeNotMadeYetGivesNoUsersKeyAndIsNotMade)
+{
+    const std::string saved = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    const fs::path home = root_ / "not-made-yet";
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    RegistryKey key = 0;
+    EXPECT_EQ(registry_.Open(kCurrentUserKey, kRunKeyNarrow, key, kSetValueAccess), Registry::kAccessDenied);
+    EXPECT_EQ(registry_.SetValue(key, "VordaDictionary", kText, Bytes(std::string("\"/a/b\"") + '\0')),
+              Registry::kInvalidHandle);
+    EXPECT_FALSE(fs::exists(home));
+    ::setenv("HOME", saved.c_str(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Folders, AnotherUsersHome,
     ::testing::Values(OtherHomeCase{"NothingYet", {}, false}, OtherHomeCase{"ConfigThere", {".config"}, false},

@@ -90,15 +90,24 @@ bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 // A HOME that is someone else's (the superuser run with sudo -E, or su without "-") must get nothing
 // of this process, not even a folder: the folders would be the superuser's, and that user's own
 // starts refused there for good.
+// Inside HOME the walk stops at HOME itself: a HOME not made yet (or /nonexistent) is nobody's to make.
 bool LiesWithThisUser(std::string folder)
 {
+    std::string home;
+    if (const char* value = std::getenv("HOME"); IsAbsolute(value)) {
+        home = value;
+        while (home.size() > 1 && home.back() == '/') {
+            home.pop_back();
+        }
+    }
+    const bool insideHome = !home.empty() && home != "/" && folder.starts_with(home + "/");
     for (;;) {
         struct stat info {};
         if (::stat(folder.c_str(), &info) == 0) {
             return info.st_uid == ::geteuid();
         }
         const auto slash = folder.rfind('/');
-        if (errno != ENOENT || slash == std::string::npos) {
+        if (errno != ENOENT || slash == std::string::npos || (insideHome && folder == home)) {
             return false;
         }
         folder.resize(slash == 0 ? 1 : slash);
