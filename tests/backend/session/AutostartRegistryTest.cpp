@@ -265,8 +265,16 @@ TEST_F(AutostartRegistryTest, EntriesThatHoldNoCommandOrAreNoFilesReadAsNothingA
     EXPECT_EQ(Query(registry_, key, "Pipe").code, Registry::kInvalidData);
     fs::create_directory(folder_ / "Folder.desktop");
     EXPECT_EQ(Query(registry_, key, "Folder").code, Registry::kInvalidData);
-    std::ofstream(folder_ / "Spaced.desktop") << "[Desktop Entry]\r\nExec =  /usr/bin/x\r\n";
+    std::ofstream(folder_ / "Spaced.desktop") << "[Desktop Entry]\r\nTryExec=/usr/bin/x\r\nExec =  /usr/bin/x\r\n";
     EXPECT_EQ(Query(registry_, key, "Spaced").data, std::string("/usr/bin/x") + '\0');
+    // What a session would not start, or an older entry that goes on naming a program that is gone,
+    // stands for no start of the program.
+    for (const std::string_view entry : {"[Desktop Entry]\nExec=/usr/bin/x\n",
+                                         "[Desktop Entry]\nTryExec=/usr/bin/x\nExec=/usr/bin/x\nHidden=true\n",
+                                         "[Desktop Entry]\nTryExec=/usr/bin/x\nExec=/usr/bin/x\nX-GNOME-Autostart-enabled=false\n"}) {
+        std::ofstream(folder_ / "Skipped.desktop") << entry;
+        EXPECT_EQ(Query(registry_, key, "Skipped").code, Registry::kInvalidData) << entry;
+    }
 }
 
 TEST_F(AutostartRegistryTest, AKeyOpenedToReadMayNotChangeAndOneOpenedToChangeMayNotRead)

@@ -142,6 +142,9 @@ std::string DesktopEntry(const std::string& command)
 
 std::optional<std::string> ExecCommand(std::string_view entry)
 {
+    std::optional<std::string_view> exec;
+    bool tryExec = false;
+    bool disabled = false;
     bool inMainGroup = false;
     while (!entry.empty()) {
         const auto end = entry.find('\n');
@@ -155,14 +158,25 @@ std::optional<std::string> ExecCommand(std::string_view entry)
             continue;
         }
         const auto equals = line.find('=');
-        if (!inMainGroup || equals == std::string_view::npos || TrimmedBlanks(line.substr(0, equals)) != "Exec") {
+        if (!inMainGroup || equals == std::string_view::npos) {
             continue;
         }
-        std::string_view value = line.substr(equals + 1);
-        value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
-        return WithoutQuotedEscapes(Unescaped(value));
+        const std::string_view key = TrimmedBlanks(line.substr(0, equals));
+        const std::string_view value = TrimmedBlanks(line.substr(equals + 1));
+        if (key == "Exec" && !exec) {
+            exec = value;
+        } else if (key == "TryExec") {
+            tryExec = !value.empty();
+        } else if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false")) {
+            disabled = true;
+        }
     }
-    return std::nullopt;
+    // An entry a session would skip, and one without TryExec (an older one, which goes on starting a
+    // program that is gone), does not stand for a start of this program.
+    if (!exec || !tryExec || disabled) {
+        return std::nullopt;
+    }
+    return WithoutQuotedEscapes(Unescaped(*exec));
 }
 
 } // namespace vorda::qt

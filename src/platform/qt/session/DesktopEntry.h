@@ -12,7 +12,8 @@ namespace vorda::qt {
 [[nodiscard]] std::string DesktopEntry(const std::string& command);
 
 // The command of the first Exec key in the entry's [Desktop Entry] group, with the escapes that
-// DesktopEntry adds taken off again; nothing where the entry has no such key.
+// DesktopEntry adds taken off again; nothing where the entry has no such key, no TryExec, or is
+// hidden or disabled (a session would not start it, or would start a program that is gone).
 [[nodiscard]] std::optional<std::string> ExecCommand(std::string_view entry);
 
 } // namespace vorda::qt
