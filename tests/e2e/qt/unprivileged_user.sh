@@ -98,14 +98,22 @@ if ((EUID == 0)); then
     [[ -z "$(find "$root_home" -name '*.desktop')" ]] || fail "a second entry in the superuser's own folder"
     desk_kill_pid "$QT_PID"
 
-    step "the superuser with $expected_user's HOME (sudo -E, su without -): the system entry alone, nothing in that HOME"
-    rm -f "$QT_ENTRY"
-    rm -rf "$shared/home/.config"
     desk_clip_image
-    HOME="$shared/home" qt_start_program
-    qt_wait_no_text_icon
-    grep -qxF "$exec_line" "$QT_ENTRY" || fail "the superuser's start wrote no system entry"
-    [[ -z "$(ls -A "$shared/home")" ]] || fail "the superuser made something in $expected_user's HOME: $(ls -A "$shared/home")"
-    desk_kill_pid "$QT_PID"
+    # Without the system folder the machine's key is refused, and the user's (that HOME's) is all
+    # that is left: still nothing may be made there.
+    for system_folder in there missing; do
+        step "the superuser with $expected_user's HOME (sudo -E, su without -), the system folder $system_folder: nothing in that HOME"
+        rm -f "$QT_ENTRY"
+        rm -rf "$shared/home/.config"
+        [[ $system_folder == there ]] || rmdir "$QT_AUTOSTART"
+        HOME="$shared/home" qt_start_program
+        qt_wait_no_text_icon
+        if [[ $system_folder == there ]]; then
+            grep -qxF "$exec_line" "$QT_ENTRY" || fail "the superuser's start wrote no system entry"
+        fi
+        [[ -z "$(ls -A "$shared/home")" ]] || fail "the superuser made something in $expected_user's HOME: $(ls -A "$shared/home")"
+        desk_kill_pid "$QT_PID"
+    done
+    mkdir -p "$QT_AUTOSTART"
 fi
 echo "PASS: without rights to the system folder the entry is the user's own, written at start and removed by No"
