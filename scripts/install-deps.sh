@@ -79,7 +79,7 @@ if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt_update
-    if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    if ! apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing[@]}"; then
         # The 32-bit packages must match the 64-bit ones' versions to the last update; only where apt
         # says the mirror cannot give that does the test command drive the 64-bit Windows build instead.
         native=()
@@ -102,7 +102,7 @@ if ((${#missing[@]})); then
         fi
         echo "install-deps: the mirror has the 32-bit packages at other versions than the 64-bit ones:" \
             "${mismatches//$'\n'/, }; the Windows tests will take the 64-bit road" >&2
-        apt-get install -y -q --no-install-recommends "${native[@]}"
+        apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${native[@]}"
     fi
 elif [[ -n "${need_update:-}" ]]; then
     apt_update
