@@ -6,14 +6,8 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <functional>
-#include <string_view>
-
 namespace vorda::qt {
 namespace {
-
-std::size_t Digest(std::u16string_view text) { return std::hash<std::u16string_view>{}(text); }
 
 // How often the text of an X owner's marked copy is asked for before it is taken as unknown.
 constexpr int kUnreadTries = 3;
@@ -80,7 +74,7 @@ void WaylandReaderWithXMarks::LearnXSecret(const ClipboardRead& read, int stopDe
     xSecretUnknown_ = false;
     if (x_->MarksSecret(read, stopDescriptor)) {
         try {
-            Remember(x_->ReadMarkedText(read, stopDescriptor));
+            xSecrets_.Remember(x_->ReadMarkedText(read, stopDescriptor));
         } catch (const ReadStopped&) {
             throw;
         } catch (const PlatformError&) {
@@ -96,19 +90,6 @@ void WaylandReaderWithXMarks::LearnXSecret(const ClipboardRead& read, int stopDe
     xOwnerAsked_ = owner;
 }
 
-void WaylandReaderWithXMarks::Remember(const std::u16string& secret)
-{
-    if (!secret.empty() && !IsXSecret(secret)) {
-        xSecrets_[xSecretCount_++ % xSecrets_.size()] = Digest(secret);
-    }
-}
-
-bool WaylandReaderWithXMarks::IsXSecret(const std::u16string& text) const
-{
-    const auto kept = xSecrets_.begin() + static_cast<std::ptrdiff_t>(std::min(xSecretCount_, xSecrets_.size()));
-    return std::find(xSecrets_.begin(), kept, Digest(text)) != kept;
-}
-
 std::u16string WaylandReaderWithXMarks::ReadText(const ClipboardRead& read, int stopDescriptor)
 {
     if (!x_) {
@@ -118,7 +99,7 @@ std::u16string WaylandReaderWithXMarks::ReadText(const ClipboardRead& read, int 
         LearnXSecret(read, stopDescriptor);
     }
     std::u16string text = wayland_->ReadText(read, stopDescriptor);
-    if (!text.empty() && (xSecretUnknown_ || IsXSecret(text))) {
+    if (!text.empty() && (xSecretUnknown_ || xSecrets_.Holds(text))) {
         return {}; // an X program's password handed on without its mark
     }
     return text;

@@ -12,11 +12,10 @@
 // text does: the X owner's marked text is read once for each new owner, within the same read budget,
 // and only a digest of it is kept, to be compared with the Wayland text; it is never shown.
 
+#include "clipboard/MarkedTexts.h"
 #include "platform/qt/clipboard/WaylandClipboardReader.h"
 #include "platform/qt/clipboard/X11ClipboardReader.h"
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,8 +48,6 @@ private:
     void ConnectX();
     // Asks a new X owner whether it marks its copy, and keeps the digest of a marked text.
     void LearnXSecret(const ClipboardRead& read, int stopDescriptor);
-    void Remember(const std::u16string& secret);
-    [[nodiscard]] bool IsXSecret(const std::u16string& text) const;
 
     std::unique_ptr<WaylandClipboardReader> wayland_;
     std::unique_ptr<X11ClipboardReader> x_;
@@ -62,10 +59,7 @@ private:
     std::uint64_t xOwnerUnread_ = 0;
     int xUnreadTries_ = 0;
     bool xSecretUnknown_ = false;
-    // The digests of the last marked X texts. More than the last one: the bridge may still offer an
-    // earlier password, or offer it again, after the X owner has changed.
-    std::array<std::size_t, 8> xSecrets_{};
-    std::size_t xSecretCount_ = 0;
+    MarkedTexts xSecrets_; // the last X owners' marked texts
 };
 
 } // namespace vorda::qt
