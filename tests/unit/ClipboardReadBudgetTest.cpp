@@ -1,7 +1,9 @@
 // The read budget that every clipboard reader carries out: a transfer scripted piece by piece over a
-// clock that moves only when the transfer waits, the cut at a whole character, and the secret marks.
+// clock that moves only when the transfer waits, the cut at a whole character, the secret marks, and
+// the marked texts known again on the other side of a shared clipboard.
 
 #include "clipboard/ClipboardReadBudget.h"
+#include "clipboard/MarkedTexts.h"
 #include "lookup/LookupService.h"
 #include "text/Utf16.h"
 
@@ -218,6 +220,29 @@ TEST(ClipboardReadBudget, APasswordHintMarksSecretWhenItSaysSoOrCannotBeRead)
     EXPECT_TRUE(PasswordHintMarksSecret(std::nullopt));
     EXPECT_FALSE(PasswordHintMarksSecret(std::string("public")));
     EXPECT_FALSE(PasswordHintMarksSecret(std::string("")));
+}
+
+TEST(ClipboardReadBudget, MarkedTextsKnowTheLastPasswordsAgainAndNoOtherText)
+{
+    MarkedTexts marked;
+    EXPECT_FALSE(marked.Holds(u"hunter2")) << "nothing noted yet";
+    marked.Remember(u"");
+    EXPECT_FALSE(marked.Holds(u"")) << "no text is no password";
+    marked.Remember(u"hunter2");
+    EXPECT_TRUE(marked.Holds(u"hunter2"));
+    EXPECT_FALSE(marked.Holds(u"hunter3"));
+    EXPECT_FALSE(marked.Holds(u"hunter2 ")) << "the text as it is, not trimmed";
+    // Later passwords keep the earlier ones up to kKept; one noted again takes no second place.
+    for (std::size_t i = 1; i < MarkedTexts::kKept; ++i) {
+        marked.Remember(u"password " + std::u16string(1, static_cast<char16_t>(u'a' + i)));
+        marked.Remember(u"hunter2");
+    }
+    EXPECT_TRUE(marked.Holds(u"hunter2"));
+    EXPECT_TRUE(marked.Holds(u"password b"));
+    marked.Remember(u"one more");
+    EXPECT_TRUE(marked.Holds(u"one more"));
+    EXPECT_FALSE(marked.Holds(u"hunter2")) << "the oldest gives way";
+    EXPECT_TRUE(marked.Holds(u"password b"));
 }
 
 TEST(ClipboardReadBudget, AWindowsPermissionForbidsWithZeroAndAllowsWithAnyOtherValue)

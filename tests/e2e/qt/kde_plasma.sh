@@ -4,7 +4,8 @@
 # as the host, as an unprivileged user. On both roads of a Plasma Wayland session (the
 # program on Wayland alone, and on XWayland, where Plasma sessions send every X program) the item
 # exports its menu, the host's Activate and a choice in the menu look up, an X program's password
-# (marked as password managers mark it) is no text, and a host's ContextMenu
+# (marked as password managers mark it) is no text while a later copy made with a Wayland window
+# active is text, and a host's ContextMenu
 # opens the program's own popup at the point it names, which Escape and a click elsewhere close.
 #
 #     kde_plasma.sh [bare]     bare: KWin and kded's watcher alone, no plasmashell (a host that asks
@@ -113,7 +114,8 @@ install -m 755 "$VORDA_X11_LATE_OWNER" "$QT_SHARED/bin/x11-owner"
 x_owner() {
     rm -f "$QT_SHARED/x-owner.txt"
     "${as_user[@]}" env DISPLAY="$kwin_display" "$QT_SHARED/bin/x11-owner" "$1" 0 "$2" >"$QT_SHARED/x-owner.txt" 2>&1 &
-    desk_track_pid $!
+    X_OWNER=$!
+    desk_track_pid "$X_OWNER"
     desk_poll 5 grep -q owner "$QT_SHARED/x-owner.txt" || fail "the X owner did not take the clipboard: $(cat "$QT_SHARED/x-owner.txt")"
 }
 # KWin hands an X program's copy on to Wayland while an X window has the focus, as where a user copies.
@@ -130,6 +132,23 @@ desk_poll 5 qt_item_tooltip_has "No text in clipboard" || fail "an X program's p
 desk_clear_browser_log
 qt_item_call org.kde.StatusNotifierItem.Activate int32:1200 int32:790 >/dev/null || fail "Activate failed"
 qt_expect_nothing_opened "Activate on an X program's password"
+
+step "after the X password, a copy made while a Wayland window is active is shown and looked up"
+# KWin hands a Wayland copy on to X only while an X window is active: the X owner keeps its password.
+# The window tells it has the focus by copying (KWin 6 refuses a copy made without an input event,
+# and here there is none); the copy that counts is then made through data-control.
+: "${VORDA_WINDOW_COPY:?the Wayland program that copies from its window}"
+install -m 755 "$VORDA_WINDOW_COPY" "$QT_SHARED/bin/window-copy"
+"${as_user[@]}" env -u DISPLAY QT_QPA_PLATFORM=wayland "$QT_SHARED/bin/window-copy" "window" >"$DESK_DIR/window-copy.log" 2>&1 &
+desk_track_pid $!
+desk_poll 10 grep -q copied "$DESK_DIR/window-copy.log" || fail "the Wayland window got no focus: $(cat "$DESK_DIR/window-copy.log")"
+qt_wl_copy "sea foam"
+desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'sea foam'" ||
+    fail "a Wayland window's copy after an X password did not reach the tooltip: $(qt_item_tooltip)"
+# The road this step is for: the X program still owns the X clipboard with its password.
+desk_is_running "$X_OWNER" || fail "KWin handed the Wayland copy on to X: the X owner of the password is gone"
+qt_item_call org.kde.StatusNotifierItem.Activate int32:1200 int32:790 >/dev/null || fail "Activate failed"
+qt_expect_opened_once "$(qt_address mnuLookup "sea foam")"
 
 step "a host's ContextMenu: the popup at the point it names, closed by Escape and by a click elsewhere"
 desk_clear_browser_log

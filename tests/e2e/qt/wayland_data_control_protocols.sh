@@ -2,9 +2,10 @@
 # The program on a compositor of the tests' own (tests/e2e/qt/DataControlServer.cpp) that offers the
 # ext data-control protocol, the wlr one, or both: it binds ext where it can, else wlr, and on either
 # follows a Wayland program's copies, a picture and a marked password being no text (marked on the
-# Wayland side, or by the X owner of a copy handed on without its mark); an owner that
-# never answers changes nothing and opens nothing. When the compositor withdraws the data control,
-# the program connects again and follows the next copy.
+# Wayland side, or by the X owner of a copy handed on without its mark), while a Wayland program's
+# copy of another text is shown whatever the X owner marks; an owner that never answers changes
+# nothing and opens nothing. When the compositor withdraws the data control, the program connects
+# again and follows the next copy.
 #
 #   wayland_data_control_protocols.sh ext|wlr|both
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
@@ -55,8 +56,12 @@ qt_double_click "$QT_ICON"
 qt_expect_nothing_opened "a double click on a password"
 
 step "an X program's password that reaches Wayland without its mark is no text"
-# A compositor may hand an X copy on to Wayland as its text alone (KWin 6 does): here the X owner
-# marks its password and a Wayland owner, standing in for the compositor's bridge, offers it unmarked.
+# A compositor may hand an X copy on to Wayland as its text alone (KWin 6 does), a moment after the X
+# owner took the clipboard: here the X owner marks its password and a Wayland owner, standing in for
+# the compositor's bridge, then offers it unmarked. A text shown before, so that the no-text icon
+# tells of the password.
+qt_wayland_owner "before the password"
+qt_wait_text_icon
 : "${VORDA_X11_LATE_OWNER:?the X owner that can mark its text}"
 "$VORDA_X11_LATE_OWNER" "hunter2" 0 secret >"$DESK_DIR/x-password.txt" 2>&1 &
 DESK_CLIP_PID=$!
@@ -66,6 +71,21 @@ qt_wait_no_text_icon
 desk_clear_browser_log
 qt_double_click "$QT_ICON"
 qt_expect_nothing_opened "a double click on an X program's password"
+
+step "after an X program's password, a copy made in a Wayland program is shown and looked up"
+# While a Wayland window is active the compositor hands nothing on to X (KWin): the X owner keeps its
+# marked password, and the Wayland program's copy is the selection.
+qt_wayland_owner "made in Wayland"
+qt_wait_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_opened_once "$(qt_address mnuLookup "made in Wayland")"
+desk_clear_browser_log
+# The X password handed on again, unmarked, after other copies (a bridge that hands it on anew, a
+# Wayland program that copies it as it was pasted): no text while the X owner marks it.
+qt_wayland_owner "hunter2"
+qt_wait_no_text_icon
+qt_double_click "$QT_ICON"
+qt_expect_nothing_opened "a double click on the X program's password, copied again unmarked"
 desk_clip_text "not a password"
 qt_wayland_owner "handed on"
 qt_wait_text_icon

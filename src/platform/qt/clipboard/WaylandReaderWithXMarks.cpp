@@ -1,11 +1,18 @@
 #include "platform/qt/clipboard/WaylandReaderWithXMarks.h"
 
+#include "clipboard/ClipboardReadBudget.h"
 #include "platform/Platform.h"
 
 #include <sys/epoll.h>
 #include <unistd.h>
 
 namespace vorda::qt {
+namespace {
+
+// How often the text of an X owner's marked copy is asked for before it is taken as unknown.
+constexpr int kUnreadTries = 3;
+
+} // namespace
 
 WaylandReaderWithXMarks::WaylandReaderWithXMarks(std::unique_ptr<WaylandClipboardReader> wayland,
                                                  std::unique_ptr<X11ClipboardReader> x)
@@ -49,9 +56,38 @@ bool WaylandReaderWithXMarks::TakeChange()
 void WaylandReaderWithXMarks::ConnectX()
 {
     x_ = X11ClipboardReader::Connect();
+    xOwnerAsked_.reset(); // its owners are counted anew
     if (x_) {
         Watch(x_->FileDescriptor());
     }
+}
+
+void WaylandReaderWithXMarks::LearnXSecret(const ClipboardRead& read, int stopDescriptor)
+{
+    // The bridge's copy of an X owner's text comes after the display told of that owner, so the owner
+    // is known here before its text is compared. Without owner notices, every read asks.
+    const std::uint64_t owner = x_->OwnerChanges();
+    if (x_->NoticesChanges() && xOwnerAsked_ == owner) {
+        return;
+    }
+    // A new owner during the questions stops them (ReadStopped): it is asked at the next read.
+    xSecretUnknown_ = false;
+    if (x_->MarksSecret(read, stopDescriptor)) {
+        try {
+            xSecrets_.Remember(x_->ReadMarkedText(read, stopDescriptor));
+        } catch (const ReadStopped&) {
+            throw;
+        } catch (const PlatformError&) {
+            // A read that fails is tried again; a marked text that never comes could be any copy.
+            xUnreadTries_ = owner == xOwnerUnread_ ? xUnreadTries_ + 1 : 1;
+            xOwnerUnread_ = owner;
+            if (xUnreadTries_ < kUnreadTries) {
+                throw;
+            }
+            xSecretUnknown_ = true;
+        }
+    }
+    xOwnerAsked_ = owner;
 }
 
 std::u16string WaylandReaderWithXMarks::ReadText(const ClipboardRead& read, int stopDescriptor)
@@ -59,11 +95,14 @@ std::u16string WaylandReaderWithXMarks::ReadText(const ClipboardRead& read, int 
     if (!x_) {
         ConnectX();
     }
-    // Asked first, so that a marked password is not even sent over.
-    if (x_ && x_->MarksSecret(read, stopDescriptor)) {
-        return {};
+    if (x_) {
+        LearnXSecret(read, stopDescriptor);
     }
-    return wayland_->ReadText(read, stopDescriptor);
+    std::u16string text = wayland_->ReadText(read, stopDescriptor);
+    if (!text.empty() && (xSecretUnknown_ || xSecrets_.Holds(text))) {
+        return {}; // an X program's password handed on without its mark
+    }
+    return text;
 }
 
 } // namespace vorda::qt

@@ -70,6 +70,7 @@ struct X11ClipboardReader::State {
     // XFixes tells of every new owner of the clipboard; without it every read counts as a change.
     std::uint8_t ownerChangeEvent = 0; // 0: no XFixes
     bool changed = false;
+    std::uint64_t ownerChanges = 0;
 
     State() = default;
     State(const State&) = delete;
@@ -153,6 +154,7 @@ bool IsForTheQuestion(State& s, const xcb_generic_event_t& event)
     }
     if (s.ownerChangeEvent != 0 && EventType(event) == s.ownerChangeEvent) {
         s.changed = true;
+        ++s.ownerChanges;
         return false;
     }
     if (EventType(event) != XCB_SELECTION_NOTIFY) {
@@ -467,6 +469,41 @@ bool X11ClipboardReader::TakeChange()
     return changed;
 }
 
+std::uint64_t X11ClipboardReader::OwnerChanges()
+{
+    DropLateAnswers(*state_);
+    return state_->ownerChanges;
+}
+
+namespace {
+
+// The text of the owner's first text form that it offers (all of them when it does not say what it
+// offers); "" when it has none.
+std::u16string OfferedText(State& s, const ClipboardRead& read, int stop, const std::optional<std::vector<std::uint32_t>>& offered)
+{
+    const auto offers = [&](xcb_atom_t form) {
+        return !offered || std::find(offered->begin(), offered->end(), form) != offered->end();
+    };
+    for (std::size_t i = 0; i < kX11TextForms.size(); ++i) {
+        const xcb_atom_t form = s.textForms[i];
+        if (!offers(form)) {
+            continue;
+        }
+        // Some owners send what they hold whatever was asked; only text typed as asked is text.
+        if (const auto value = Convert(s, read, stop, form); value && value->type == form) {
+            return DecodeText(value->received.bytes, kX11TextForms[i].encoding, value->received.cut);
+        }
+    }
+    // Text offered but not given is a failed read, asked again later: "no text" would stand until the
+    // clipboard next changes owner.
+    if (offered && offers(s.textForms[0])) {
+        throw PlatformError("the clipboard's owner offers text but does not give it");
+    }
+    return {}; // the owner has no text form: a picture, for instance
+}
+
+} // namespace
+
 bool X11ClipboardReader::MarksSecret(const ClipboardRead& read, int stopDescriptor)
 {
     State& s = *state_;
@@ -474,38 +511,29 @@ bool X11ClipboardReader::MarksSecret(const ClipboardRead& read, int stopDescript
     return SelectionOwner(s) != XCB_NONE && OfferMarksSecret(s, read, stopDescriptor, OfferedTargets(s, read, stopDescriptor));
 }
 
+std::u16string X11ClipboardReader::ReadMarkedText(const ClipboardRead& read, int stopDescriptor)
+{
+    State& s = *state_;
+    CheckConnection(s);
+    if (SelectionOwner(s) == XCB_NONE) {
+        return {};
+    }
+    return OfferedText(s, read, stopDescriptor, OfferedTargets(s, read, stopDescriptor));
+}
+
 std::u16string X11ClipboardReader::ReadText(const ClipboardRead& read, int stopDescriptor)
 {
     State& s = *state_;
     CheckConnection(s);
-    const xcb_window_t owner = SelectionOwner(s);
-    if (owner == XCB_NONE) {
+    if (SelectionOwner(s) == XCB_NONE) {
         return {};
     }
-    const auto offers = [&](const std::optional<std::vector<std::uint32_t>>& offered, xcb_atom_t form) {
-        return !offered || std::find(offered->begin(), offered->end(), form) != offered->end();
-    };
     // Asking first keeps a picture on the clipboard from being sent over at all.
     const auto offered = OfferedTargets(s, read, stopDescriptor);
     if (OfferMarksSecret(s, read, stopDescriptor, offered)) {
         return {}; // a password is neither shown nor sent away
     }
-    for (std::size_t i = 0; i < kX11TextForms.size(); ++i) {
-        const xcb_atom_t form = s.textForms[i];
-        if (!offers(offered, form)) {
-            continue;
-        }
-        // Some owners send what they hold whatever was asked; only text typed as asked is text.
-        if (const auto value = Convert(s, read, stopDescriptor, form); value && value->type == form) {
-            return DecodeText(value->received.bytes, kX11TextForms[i].encoding, value->received.cut);
-        }
-    }
-    // Text offered but not given is a failed read, asked again later: "no text" would stand until the
-    // clipboard next changes owner.
-    if (offered && offers(offered, s.textForms[0])) {
-        throw PlatformError("the clipboard's owner offers text but does not give it");
-    }
-    return {}; // the owner has no text form: a picture, for instance
+    return OfferedText(s, read, stopDescriptor, offered);
 }
 
 } // namespace vorda::qt

@@ -7,6 +7,7 @@
 // seconds in all, measured against a stopped xclip). Here an owner that has not answered in time
 // makes the read fail, and it is asked again later.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,12 @@ public:
     // Whether the clipboard's owner marks what it holds as a password; asks for its forms only, never
     // for the text. Throws as ReadText does.
     bool MarksSecret(const ClipboardRead& read, int stopDescriptor);
+    // The clipboard's text whatever its owner marks it as, to be compared with a copy found elsewhere
+    // and never shown; "" when the owner has no text. Throws as ReadText does.
+    std::u16string ReadMarkedText(const ClipboardRead& read, int stopDescriptor);
+    // How many new owners have taken the clipboard so far, as far as the display has told. Handles
+    // the events waiting on FileDescriptor(), as TakeChange does, but leaves a change to it.
+    std::uint64_t OwnerChanges();
 
     struct State; // the connection and its atoms, known to the .cpp only
 
