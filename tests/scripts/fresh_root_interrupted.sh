@@ -76,8 +76,9 @@ chmod +x "$scratch/bin/tar" "$scratch/bin/mount"
 # The command's stage: a process in a root nested in the run's root, which marks that it runs.
 held_command=(chroot /nested /bin/bash -c 'echo $$ >/held; exec sleep infinity')
 
-processes_in_store() {
-    find /proc -mindepth 2 -maxdepth 2 -name root -lname "$store/*" -printf '%h\n' 2>/dev/null | cut -d/ -f3
+processes_in_store() {   # whose root or working folder is in the store
+    find /proc -mindepth 2 -maxdepth 2 \( -name root -o -name cwd \) -lname "$store/*" -printf '%h\n' 2>/dev/null |
+        cut -d/ -f3 | sort -u
 }
 clean_up() {
     local pid
@@ -123,6 +124,7 @@ held() {   # held STAGE: the stage's mark is there, and the process that wrote i
     { read -r held_pid <"$mark"; } 2>/dev/null && [[ "$(cat "/proc/$held_pid/comm" 2>/dev/null)" == sleep ]]
 }
 ended() { [[ ! -e /proc/$1 || "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" == Z ]]; }
+is_sleep() { [[ "$(cat "/proc/$1/comm" 2>/dev/null)" == sleep ]]; }
 finish() {   # finish PID: waits for the script to end; sets $status
     wait_for "the end of fresh-root.sh (pid $1)" ended "$1"
     { wait "$1"; } 2>/dev/null
@@ -137,6 +139,11 @@ check() {
     left=$(processes_in_store)
     [[ -z "$left" ]] || fail "$1: processes left in a root: $(for p in $left; do tr '\0' ' ' <"/proc/$p/cmdline"; echo; done)"
     kill -0 -- "-$pid" 2>/dev/null && fail "$1: processes of the run's process group left"
+    # The processes the test made stand for the run's (a debootstrap and its helpers, an older run's).
+    while read -r left; do
+        ended "$left" || fail "$1: process $left left: $(tr '\0' ' ' <"/proc/$left/cmdline")"
+    done < <(cat "$marks/pids" 2>/dev/null)
+    rm -f "$marks/pids"
     left=$(LC_ALL=C ls -A "$store")
     [[ "$left" == "$pristine_names" ]] || fail "$1: the store holds $(echo "$left" | tr '\n' ' ')"
     echo "ok: $1"
@@ -204,4 +211,26 @@ finish "$pid"
 [[ -d "$kept" ]] || fail "a run's clean-up removed the kept root $kept"
 rm -rf --one-file-system "$kept"
 check "a kept root and a run still going, beside a new run"
+# An older fresh-root.sh wrote no pid file. What it left when killed (a root with its binds and a
+# process in it; a debootstrap's build with a process unpacking into it) the next run takes down; a
+# folder without a pid file that has neither mounts nor processes stays (it may be a kept root).
+old_root=$(mktemp -d "$store/$release-run.XXXXXX")
+{ tar -C "$old_root" -xf "$store/$release.tar" && mkdir -p "$old_root/sys"; } || fail "cannot make an older run's root"
+mount --rbind --make-rslave /sys "$old_root/sys" || fail "cannot bind /sys in an older run's root"
+mount -t tmpfs tmpfs "$old_root/tmp" || fail "cannot mount a tmpfs in an older run's root"
+chroot "$old_root" /usr/bin/sleep infinity &
+echo $! >>"$marks/pids"
+wait_for "the older run's process in its root" is_sleep $!
+old_build=$store/build-$release.$$
+mkdir "$old_build" || fail "cannot make an older run's build"
+(cd "$old_build" && exec sleep infinity) &
+echo $! >>"$marks/pids"
+wait_for "the older run's process in its build" is_sleep $!
+quiet=$(mktemp -d "$store/$release-run.XXXXXX")
+start "" true
+finish "$pid"
+((status == 0)) || fail "a run after an older run's leftovers: status $status: $(tail -n 5 "$scratch/log")"
+[[ -d "$quiet" ]] || fail "a new run removed $quiet, which had neither mounts nor processes"
+rmdir "$quiet"
+check "an older run's root and build, with no pid file, mounts and processes, then a new run"
 echo "PASS: fresh-root.sh interrupted at every stage, or killed, leaves the mounts as they were, no process and no root"
