@@ -19,7 +19,8 @@
 # (a test that does not end what it starts), which are named and ended.
 # An interrupt (INT, TERM, HUP) ends the command and takes the root down: its processes ended, its
 # mounts unmounted, then the folder removed. What a run killed outright (SIGKILL) left, the next run
-# takes down; it tells such a root from a kept one or one whose run still goes by the pid file beside it.
+# takes down; it tells such a root from a kept one or one whose run still goes by the pid file beside it
+# (an older version wrote none: a folder of its name without one goes while it has mounts or processes).
 set -euo pipefail
 
 usage() { echo "usage: bash scripts/fresh-root.sh [--keep] [--bind DIR]... RELEASE -- COMMAND..." >&2; exit 2; }
@@ -100,6 +101,14 @@ for pid_file in "$store"/*.pid; do
         take_down_run_folder "${pid_file%.pid}" || true
     fi
 done
+# An older version wrote no pid file: what its killed runs left, mounts or processes tell.
+for folder in "$store"/*-run.* "$store"/build-*; do
+    [[ -d "$folder" && ! -L "$folder" && ! -e "$folder.pid" && ! -e "$folder/$kept_mark" ]] || continue
+    mounts=$(mounts_under "$folder") || continue
+    [[ -n "$mounts" || -n "$(processes_under "$folder")" ]] || continue
+    echo "fresh-root: $folder, with no pid file, still has mounts or processes (a killed run of an older version left it): they are taken down, and it is removed" >&2
+    take_down_run_folder "$folder" || true
+done
 
 apt_mirror() {
     sed -n 's/^URIs: *//p; s/^deb  *\(\[[^]]*\] *\)\{0,1\}\(http[^ ]*\) .*/\2/p' \
@@ -114,8 +123,7 @@ make_pristine() {
         DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
             debootstrap >/dev/null || return 1
     fi
-    build=$(mktemp -d "$store/build-$release.XXXXXX") || return 1
-    mark_run_folder "$build" || return 1
+    build=$(make_run_folder "$store/build-$release") || return 1
     owned+=("$build")
     echo "fresh-root: making a minimal Debian $release with debootstrap from $mirror (kept for later runs)"
     if ! in_background debootstrap --variant=minbase --include=ca-certificates --cache-dir="$archives" \
@@ -134,8 +142,7 @@ EOF
 }
 [[ -s "$pristine" ]] || make_pristine || exit 2
 
-root=$(mktemp -d "$store/$release-run.XXXXXX")
-if ((keep)); then mark_run_folder "$root" keep; else mark_run_folder "$root"; fi
+if ((keep)); then root=$(make_run_folder "$store/$release-run" keep); else root=$(make_run_folder "$store/$release-run"); fi
 owned+=("$root")
 mount_in() {   # mount_in TARGET MOUNT-ARGUMENTS...
     local target=$root/$1

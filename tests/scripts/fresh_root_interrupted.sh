@@ -199,18 +199,28 @@ rm "$kept/nested/held"
 start "" "${held_command[@]}"
 going=$pid
 wait_for "the command stage" held command
+# Someone then looks into the kept root, with a mount and a process in it: both stay.
+mount -t tmpfs tmpfs "$kept/tmp" || fail "cannot mount a tmpfs in the kept root"
+chroot "$kept" /usr/bin/sleep infinity &
+looking=$!
+wait_for "a process in the kept root" is_sleep "$looking"
 start "" true
 finish "$pid"
 ((status == 0)) || fail "a run beside another: status $status: $(tail -n 5 "$scratch/log")"
 [[ -d "$kept" ]] || fail "a new run removed the kept root $kept"
+is_sleep "$looking" || fail "a new run ended a process in the kept root $kept"
+findmnt "$kept/tmp" >/dev/null || fail "a new run unmounted $kept/tmp in the kept root"
 held command || fail "a new run took down the root of a run still going"
 kill -0 "$going" 2>/dev/null || fail "a new run ended a run still going"
 pid=$going
 kill -INT -- "-$pid"
 finish "$pid"
 [[ -d "$kept" ]] || fail "a run's clean-up removed the kept root $kept"
-rm -rf --one-file-system "$kept"
+kill -KILL "$looking"
+wait "$looking" 2>/dev/null
+{ umount "$kept/tmp" && rm -rf --one-file-system "$kept"; } || fail "cannot remove the kept root $kept"
 check "a kept root and a run still going, beside a new run"
+
 # An older fresh-root.sh wrote no pid file. What it left when killed (a root with its binds and a
 # process in it; a debootstrap's build with a process unpacking into it) the next run takes down; a
 # folder without a pid file that has neither mounts nor processes stays (it may be a kept root).
