@@ -29,6 +29,7 @@ marks=$scratch/marks
 mkdir -p "$store" "$marks" "$scratch/work" "$scratch/bin"
 release=bookworm
 pristine_names=$'bookworm-archives\nbookworm.tar'
+unmade=trixie   # a release with no pristine tarball: a run makes it with debootstrap
 
 # bash, env, sleep, chroot and true with their libraries, at the paths of a merged-/usr Debian.
 add_programs() {   # add_programs TREE PROGRAM...
@@ -72,7 +73,17 @@ if [[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && " \$* " == *" --rbind "* && "\
 fi
 exec $real_mount "\$@"
 EOF
-chmod +x "$scratch/bin/tar" "$scratch/bin/mount"
+# debootstrap's stand-in holds at once, with a helper writing into the target from outside it, as a
+# download does; like every background job of a script, the helper ignores SIGINT.
+cat >"$scratch/bin/debootstrap" <<EOF
+#!/bin/bash
+echo \$\$ >>"$marks/pids"
+sleep infinity >"\${@: -2:1}/partial" &
+echo \$! >>"$marks/pids"
+echo \$! >"$marks/held"
+wait
+EOF
+chmod +x "$scratch/bin/tar" "$scratch/bin/mount" "$scratch/bin/debootstrap"
 # The command's stage: a process in a root nested in the run's root, which marks that it runs.
 held_command=(chroot /nested /bin/bash -c 'echo $$ >/held; exec sleep infinity')
 
@@ -94,15 +105,17 @@ mount_table() { findmnt -rn -o TARGET,SOURCE,FSTYPE,OPTIONS,PROPAGATION; }
 before=$(mount_table) || fail "findmnt cannot read the mount table"
 
 # start [--keep] HOLD COMMAND...: the script, in a process group of its own as a terminal's job is,
-# and with SIGINT not ignored (as it is for a background job here); sets $pid.
+# and with SIGINT not ignored (as it is for a background job here); sets $pid. At the debootstrap
+# stage it runs for the release that has no pristine tarball yet.
 start() {
     local options=()
     [[ "$1" == --keep ]] && { options+=(--keep); shift; }
-    local hold=$1
+    local hold=$1 run_release=$release
     shift
+    [[ "$hold" == debootstrap ]] && run_release=$unmade
     rm -f "$marks/held"
     PATH="$scratch/bin:$PATH" FRESH_ROOT_TEST_HOLD=$hold VORDA_FRESH_ROOT_STORE=$store \
-        setsid env --default-signal=INT,QUIT bash "$script" "${options[@]}" --bind "$scratch/work" "$release" -- "$@" \
+        setsid env --default-signal=INT,QUIT bash "$script" "${options[@]}" --bind "$scratch/work" "$run_release" -- "$@" \
         >>"$scratch/log" 2>&1 </dev/null &
     pid=$!
     started+=("$pid")
@@ -124,6 +137,15 @@ held() {   # held STAGE: the stage's mark is there, and the process that wrote i
     { read -r held_pid <"$mark"; } 2>/dev/null && [[ "$(cat "/proc/$held_pid/comm" 2>/dev/null)" == sleep ]]
 }
 ended() { [[ ! -e /proc/$1 || "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" == Z ]]; }
+group_left() {   # group_left PGID: a process of the group is left that is not a zombie (which PID 1 may not reap here)
+    local stat line fields
+    for stat in /proc/[0-9]*/stat; do
+        { read -r line <"$stat"; } 2>/dev/null || continue
+        read -ra fields <<<"${line##*) }"
+        [[ "${fields[2]}" == "$1" && "${fields[0]}" != Z ]] && return 0
+    done
+    return 1
+}
 is_sleep() { [[ "$(cat "/proc/$1/comm" 2>/dev/null)" == sleep ]]; }
 finish() {   # finish PID: waits for the script to end; sets $status
     wait_for "the end of fresh-root.sh (pid $1)" ended "$1"
@@ -138,19 +160,22 @@ check() {
         fail "$1: the mount table changed: $(diff <(echo "$before") <(echo "$after") | grep '^[<>]' | head -n 8 | tr '\n' ';')"
     left=$(processes_in_store)
     [[ -z "$left" ]] || fail "$1: processes left in a root: $(for p in $left; do tr '\0' ' ' <"/proc/$p/cmdline"; echo; done)"
-    kill -0 -- "-$pid" 2>/dev/null && fail "$1: processes of the run's process group left"
+    group_left "$pid" && fail "$1: processes of the run's process group left"
     # The processes the test made stand for the run's (a debootstrap and its helpers, an older run's).
     while read -r left; do
         ended "$left" || fail "$1: process $left left: $(tr '\0' ' ' <"/proc/$left/cmdline")"
     done < <(cat "$marks/pids" 2>/dev/null)
     rm -f "$marks/pids"
+    # An unmade release's downloads and debootstrap's log stay, as they should.
+    rm -rf "$store/$unmade-archives" "$store/debootstrap-$unmade.log"
     left=$(LC_ALL=C ls -A "$store")
     [[ "$left" == "$pristine_names" ]] || fail "$1: the store holds $(echo "$left" | tr '\n' ' ')"
     echo "ok: $1"
 }
 
-declare -A stage_name=([unpacking]="while unpacking" [mounting]="while mounting" [command]="while the command runs")
-for stage in unpacking mounting command; do
+declare -A stage_name=([debootstrap]="while debootstrap runs" [unpacking]="while unpacking" [mounting]="while mounting"
+    [command]="while the command runs")
+for stage in debootstrap unpacking mounting command; do
     for signal in INT TERM HUP; do
         if [[ "$stage" == command ]]; then start "" "${held_command[@]}"; else start "$stage" true; fi
         wait_for "the $stage stage" held "$stage"
@@ -167,6 +192,13 @@ wait_for "the command stage" held command
 kill -TERM "$pid"
 finish "$pid"
 check "SIGTERM to the script alone while the command runs"
+
+# So must debootstrap and its helpers, which work outside the root's folder or with / as their root.
+start debootstrap true
+wait_for "the debootstrap stage" held debootstrap
+kill -TERM "$pid"
+finish "$pid"
+check "SIGTERM to the script alone while debootstrap runs"
 
 # SIGKILL skips every trap: the next run must find what is left, end it, unmount it and remove it.
 start mounting true
@@ -189,6 +221,15 @@ check "SIGKILL to the script alone while its command runs, then a new run"
 
 # A root kept with --keep stays, also when its run is killed (its mounts and processes are taken
 # down); so does the root of a run still going, beside a new run.
+start debootstrap true
+wait_for "the debootstrap stage" held debootstrap
+kill -KILL "$pid"
+finish "$pid"
+start "" true
+finish "$pid"
+((status == 0)) || fail "the run after a SIGKILL while debootstrap ran: status $status: $(tail -n 5 "$scratch/log")"
+check "SIGKILL to the script alone while debootstrap runs, then a new run"
+
 start --keep "" "${held_command[@]}"
 wait_for "the command stage" held command
 kill -KILL "$pid"
