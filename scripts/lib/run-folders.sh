@@ -5,10 +5,13 @@
 # the folder is to be kept). A root kept after its run has no pid file but a mark inside, and is never
 # touched. A folder with neither (an older version wrote no pid file) is taken down only while
 # something is mounted or runs in it. Taking a folder down ends the processes whose root or working
-# folder is in it, unmounts what is mounted in it and only then removes it.
+# folder is in it or whose environment names it (those a run starts to work there), unmounts what is
+# mounted in it and only then removes it.
 
 # The mark a root kept after its run holds at its top: someone may chroot into it, with mounts.
 kept_mark=.kept-by-fresh-root
+# The environment variable that names the folder a run's child works in.
+run_folder_variable=VORDA_FRESH_ROOT_FOLDER
 
 process_start_time() {   # process_start_time PID: the kernel's start time of PID, which a new process of the same PID does not share
     local stat fields
@@ -45,10 +48,13 @@ run_folder_alive() {   # run_folder_alive FOLDER: its run still goes (or its pid
     [[ "$(process_start_time "$pid")" == "$start" ]]
 }
 
-processes_under() {   # processes_under FOLDER: the processes whose root or working folder is FOLDER or a folder in it
+processes_under() {   # processes_under FOLDER: the processes whose root or working folder is FOLDER or a folder in it, or that work for it
     local listing
-    listing=$(find /proc -mindepth 2 -maxdepth 2 \( -name root -o -name cwd \) \( -lname "$1" -o -lname "$1/*" \) \
-        -printf '%h\n' 2>/dev/null | sort -u) || true
+    listing=$({
+        find /proc -mindepth 2 -maxdepth 2 \( -name root -o -name cwd \) \( -lname "$1" -o -lname "$1/*" \) \
+            -printf '%h\n'
+        grep -lzxF "$run_folder_variable=$1" /proc/[0-9]*/environ | sed 's|/environ$||'
+    } 2>/dev/null | sort -u) || true
     listing=${listing//\/proc\//}
     [[ -z "$listing" ]] || echo "$listing"
 }
