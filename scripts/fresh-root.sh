@@ -18,8 +18,10 @@
 # 2 when the root could not be made; 3 when the command passed but left processes running in the root
 # (a test that does not end what it starts), which are named and ended.
 # An interrupt (INT, TERM, HUP) ends the command and takes the root down: its processes ended, its
-# mounts unmounted, then the folder removed. What a run killed outright (SIGKILL) left, the next run
-# takes down; it tells such a root from a kept one or one whose run still goes by the pid file beside it.
+# mounts unmounted, then the folder removed. The command and debootstrap each run in a session of
+# their own (so without a controlling terminal), which an interrupt ends whole. What a run killed outright (SIGKILL) left, the next run
+# takes down; it tells such a root from a kept one or one whose run still goes by the pid file beside it
+# (an older version wrote none: a folder of its name without one goes while it has mounts or processes).
 set -euo pipefail
 
 usage() { echo "usage: bash scripts/fresh-root.sh [--keep] [--bind DIR]... RELEASE -- COMMAND..." >&2; exit 2; }
@@ -62,6 +64,7 @@ clean_up() {
     set +e
     trap '' INT TERM HUP
     if [[ -n "$child" ]]; then
+        kill -KILL -- "-$child" 2>/dev/null
         kill -KILL "$child" 2>/dev/null
         wait "$child" 2>/dev/null
     fi
@@ -78,11 +81,14 @@ trap clean_up EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
-# in_background COMMAND...: the command as a child that the clean-up ends, so that a signal is acted
-# on at once (the shell runs a trap only after a command in the foreground has ended).
+# in_background FOLDER COMMAND...: the command, working in FOLDER, as a child that the clean-up ends,
+# so that a signal is acted on at once (the shell runs a trap only after a command in the foreground
+# has ended). It leads a process group of its own, which the clean-up ends whole (debootstrap's
+# helpers ignore SIGINT, as background jobs do); each process of it is marked with the folder, by
+# which a later run finds what a killed run left working there from outside it.
 in_background() {
     local status=0
-    "$@" &
+    env "$run_folder_variable=$1" setsid --wait "${@:2}" &
     child=$!
     wait "$child" || status=$?
     child=
@@ -100,6 +106,14 @@ for pid_file in "$store"/*.pid; do
         take_down_run_folder "${pid_file%.pid}" || true
     fi
 done
+# An older version wrote no pid file: what its killed runs left, mounts or processes tell.
+for folder in "$store"/*-run.* "$store"/build-*; do
+    [[ -d "$folder" && ! -L "$folder" && ! -e "$folder.pid" && ! -e "$folder/$kept_mark" ]] || continue
+    mounts=$(mounts_under "$folder") || continue
+    [[ -n "$mounts" || -n "$(processes_under "$folder")" ]] || continue
+    echo "fresh-root: $folder, with no pid file, still has mounts or processes (a killed run of an older version left it): they are taken down, and it is removed" >&2
+    take_down_run_folder "$folder" || true
+done
 
 apt_mirror() {
     sed -n 's/^URIs: *//p; s/^deb  *\(\[[^]]*\] *\)\{0,1\}\(http[^ ]*\) .*/\2/p' \
@@ -114,11 +128,10 @@ make_pristine() {
         DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
             debootstrap >/dev/null || return 1
     fi
-    build=$(mktemp -d "$store/build-$release.XXXXXX") || return 1
-    mark_run_folder "$build" || return 1
+    build=$(make_run_folder "$store/build-$release") || return 1
     owned+=("$build")
     echo "fresh-root: making a minimal Debian $release with debootstrap from $mirror (kept for later runs)"
-    if ! in_background debootstrap --variant=minbase --include=ca-certificates --cache-dir="$archives" \
+    if ! in_background "$build" debootstrap --variant=minbase --include=ca-certificates --cache-dir="$archives" \
         "$release" "$build" "$mirror" >"$store/debootstrap-$release.log" 2>&1; then
         echo "fresh-root: debootstrap failed; see $store/debootstrap-$release.log" >&2
         return 1
@@ -129,13 +142,12 @@ deb $mirror $release main
 deb $mirror $release-updates main
 deb ${mirror%/debian}/debian-security $release-security main
 EOF
-    in_background tar -C "$build" -cf "$build.tar" . && mv "$build.tar" "$pristine" || return 1
+    in_background "$build" tar -C "$build" -cf "$build.tar" . && mv "$build.tar" "$pristine" || return 1
     take_down_run_folder "$build" && owned=()
 }
 [[ -s "$pristine" ]] || make_pristine || exit 2
 
-root=$(mktemp -d "$store/$release-run.XXXXXX")
-if ((keep)); then mark_run_folder "$root" keep; else mark_run_folder "$root"; fi
+if ((keep)); then root=$(make_run_folder "$store/$release-run" keep); else root=$(make_run_folder "$store/$release-run"); fi
 owned+=("$root")
 mount_in() {   # mount_in TARGET MOUNT-ARGUMENTS...
     local target=$root/$1
@@ -144,7 +156,7 @@ mount_in() {   # mount_in TARGET MOUNT-ARGUMENTS...
     mount "$@" "$target"
 }
 
-in_background tar -C "$root" -xf "$pristine"
+in_background "$root" tar -C "$root" -xf "$pristine"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_in proc -t proc proc
 # Each bind is made a slave by the call that makes it: a bind left shared, even for a moment, would
@@ -171,7 +183,7 @@ else
     echo "fresh-root: Debian $release, a clean clone of $(git -C "$checkout" rev-parse --short HEAD): $*"
 fi
 status=0
-in_background chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+in_background "$root" chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
     LANG=C.UTF-8 TERM=dumb CI=true /bin/bash -c 'cd "$0" && exec "$@"' "$workdir" "$@" </dev/null || status=$?
 # What was ending anyway (a bus's last clients) is given time to end before anything counts as left behind.
 wait_processes_gone 10 "$root" || true

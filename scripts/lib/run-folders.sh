@@ -1,9 +1,17 @@
 # shellcheck shell=bash
 # The folders a run of scripts/fresh-root.sh owns in its store (a root, a debootstrap's build): each
-# FOLDER has FOLDER.pid beside it, naming the run's process, so that a later run can tell a folder
-# whose run was killed from one whose run still goes (and whether the folder is to be kept). A folder
-# without that file (a root kept after its run) is never touched. Taking a folder down ends the processes whose root is in it, unmounts what is
+# FOLDER has FOLDER.pid beside it, written before the folder is made and naming the run's process, so
+# that a later run can tell a folder whose run was killed from one whose run still goes (and whether
+# the folder is to be kept). A root kept after its run has no pid file but a mark inside, and is never
+# touched. A folder with neither (an older version wrote no pid file) is taken down only while
+# something is mounted or runs in it. Taking a folder down ends the processes whose root or working
+# folder is in it or whose environment names it (those a run starts to work there), unmounts what is
 # mounted in it and only then removes it.
+
+# The mark a root kept after its run holds at its top: someone may chroot into it, with mounts.
+kept_mark=.kept-by-fresh-root
+# The environment variable that names the folder a run's child works in.
+run_folder_variable=VORDA_FRESH_ROOT_FOLDER
 
 process_start_time() {   # process_start_time PID: the kernel's start time of PID, which a new process of the same PID does not share
     local stat fields
@@ -14,6 +22,18 @@ process_start_time() {   # process_start_time PID: the kernel's start time of PI
 
 mark_run_folder() {   # mark_run_folder FOLDER [keep]: FOLDER belongs to this shell's run
     printf '%s %s %s\n' "$$" "$(process_start_time "$$")" "${2:-}" >"$1.pid"
+}
+
+make_run_folder() {   # make_run_folder PREFIX [keep]: a new folder PREFIX.XXXXXX of this shell's run, named on stdout
+    local pid_file
+    while pid_file=$(mktemp "$1.XXXXXX.pid"); do
+        mark_run_folder "${pid_file%.pid}" "${2:-}" || break
+        mkdir -m 700 "${pid_file%.pid}" 2>/dev/null && { echo "${pid_file%.pid}"; return 0; }
+        rm -f "$pid_file"
+        # The name is taken by a folder without a pid file (a kept root): another name.
+        [[ -e "${pid_file%.pid}" ]] || return 1
+    done
+    return 1
 }
 
 run_folder_kept() {   # run_folder_kept FOLDER: its run was to keep it
@@ -28,10 +48,13 @@ run_folder_alive() {   # run_folder_alive FOLDER: its run still goes (or its pid
     [[ "$(process_start_time "$pid")" == "$start" ]]
 }
 
-processes_under() {   # processes_under FOLDER: the processes whose root is FOLDER or a folder in it
+processes_under() {   # processes_under FOLDER: the processes whose root or working folder is FOLDER or a folder in it, or that work for it
     local listing
-    listing=$(find /proc -mindepth 2 -maxdepth 2 -name root \( -lname "$1" -o -lname "$1/*" \) \
-        -printf '%h\n' 2>/dev/null) || true
+    listing=$({
+        find /proc -mindepth 2 -maxdepth 2 \( -name root -o -name cwd \) \( -lname "$1" -o -lname "$1/*" \) \
+            -printf '%h\n'
+        grep -lzxF "$run_folder_variable=$1" /proc/[0-9]*/environ | sed 's|/environ$||'
+    } 2>/dev/null | sort -u) || true
     listing=${listing//\/proc\//}
     [[ -z "$listing" ]] || echo "$listing"
 }
@@ -97,7 +120,7 @@ take_down_run_folder() {   # take_down_run_folder FOLDER [keep]: fails, leaving 
         return 1
     fi
     if [[ "${2:-}" == keep ]]; then
-        rm -f "$1.pid"
+        : >"$1/$kept_mark" && rm -f "$1.pid"
     else
         rm -rf --one-file-system "$1" "$1.tar" && rm -f "$1.pid"
     fi

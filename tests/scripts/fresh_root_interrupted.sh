@@ -29,6 +29,7 @@ marks=$scratch/marks
 mkdir -p "$store" "$marks" "$scratch/work" "$scratch/bin"
 release=bookworm
 pristine_names=$'bookworm-archives\nbookworm.tar'
+unmade=trixie   # a release with no pristine tarball: a run makes it with debootstrap
 
 # bash, env, sleep, chroot and true with their libraries, at the paths of a merged-/usr Debian.
 add_programs() {   # add_programs TREE PROGRAM...
@@ -72,12 +73,23 @@ if [[ "\${FRESH_ROOT_TEST_HOLD:-}" == mounting && " \$* " == *" --rbind "* && "\
 fi
 exec $real_mount "\$@"
 EOF
-chmod +x "$scratch/bin/tar" "$scratch/bin/mount"
+# debootstrap's stand-in holds at once, with a helper writing into the target from outside it, as a
+# download does; like every background job of a script, the helper ignores SIGINT.
+cat >"$scratch/bin/debootstrap" <<EOF
+#!/bin/bash
+echo \$\$ >>"$marks/pids"
+sleep infinity >"\${@: -2:1}/partial" &
+echo \$! >>"$marks/pids"
+echo \$! >"$marks/held"
+wait
+EOF
+chmod +x "$scratch/bin/tar" "$scratch/bin/mount" "$scratch/bin/debootstrap"
 # The command's stage: a process in a root nested in the run's root, which marks that it runs.
 held_command=(chroot /nested /bin/bash -c 'echo $$ >/held; exec sleep infinity')
 
-processes_in_store() {
-    find /proc -mindepth 2 -maxdepth 2 -name root -lname "$store/*" -printf '%h\n' 2>/dev/null | cut -d/ -f3
+processes_in_store() {   # whose root or working folder is in the store
+    find /proc -mindepth 2 -maxdepth 2 \( -name root -o -name cwd \) -lname "$store/*" -printf '%h\n' 2>/dev/null |
+        cut -d/ -f3 | sort -u
 }
 clean_up() {
     local pid
@@ -93,15 +105,17 @@ mount_table() { findmnt -rn -o TARGET,SOURCE,FSTYPE,OPTIONS,PROPAGATION; }
 before=$(mount_table) || fail "findmnt cannot read the mount table"
 
 # start [--keep] HOLD COMMAND...: the script, in a process group of its own as a terminal's job is,
-# and with SIGINT not ignored (as it is for a background job here); sets $pid.
+# and with SIGINT not ignored (as it is for a background job here); sets $pid. At the debootstrap
+# stage it runs for the release that has no pristine tarball yet.
 start() {
     local options=()
     [[ "$1" == --keep ]] && { options+=(--keep); shift; }
-    local hold=$1
+    local hold=$1 run_release=$release
     shift
+    [[ "$hold" == debootstrap ]] && run_release=$unmade
     rm -f "$marks/held"
     PATH="$scratch/bin:$PATH" FRESH_ROOT_TEST_HOLD=$hold VORDA_FRESH_ROOT_STORE=$store \
-        setsid env --default-signal=INT,QUIT bash "$script" "${options[@]}" --bind "$scratch/work" "$release" -- "$@" \
+        setsid env --default-signal=INT,QUIT bash "$script" "${options[@]}" --bind "$scratch/work" "$run_release" -- "$@" \
         >>"$scratch/log" 2>&1 </dev/null &
     pid=$!
     started+=("$pid")
@@ -123,6 +137,16 @@ held() {   # held STAGE: the stage's mark is there, and the process that wrote i
     { read -r held_pid <"$mark"; } 2>/dev/null && [[ "$(cat "/proc/$held_pid/comm" 2>/dev/null)" == sleep ]]
 }
 ended() { [[ ! -e /proc/$1 || "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" == Z ]]; }
+group_left() {   # group_left PGID: a process of the group is left that is not a zombie (which PID 1 may not reap here)
+    local stat line fields
+    for stat in /proc/[0-9]*/stat; do
+        { read -r line <"$stat"; } 2>/dev/null || continue
+        read -ra fields <<<"${line##*) }"
+        [[ "${fields[2]}" == "$1" && "${fields[0]}" != Z ]] && return 0
+    done
+    return 1
+}
+is_sleep() { [[ "$(cat "/proc/$1/comm" 2>/dev/null)" == sleep ]]; }
 finish() {   # finish PID: waits for the script to end; sets $status
     wait_for "the end of fresh-root.sh (pid $1)" ended "$1"
     { wait "$1"; } 2>/dev/null
@@ -136,14 +160,22 @@ check() {
         fail "$1: the mount table changed: $(diff <(echo "$before") <(echo "$after") | grep '^[<>]' | head -n 8 | tr '\n' ';')"
     left=$(processes_in_store)
     [[ -z "$left" ]] || fail "$1: processes left in a root: $(for p in $left; do tr '\0' ' ' <"/proc/$p/cmdline"; echo; done)"
-    kill -0 -- "-$pid" 2>/dev/null && fail "$1: processes of the run's process group left"
+    group_left "$pid" && fail "$1: processes of the run's process group left"
+    # The processes the test made stand for the run's (a debootstrap and its helpers, an older run's).
+    while read -r left; do
+        ended "$left" || fail "$1: process $left left: $(tr '\0' ' ' <"/proc/$left/cmdline")"
+    done < <(cat "$marks/pids" 2>/dev/null)
+    rm -f "$marks/pids"
+    # An unmade release's downloads and debootstrap's log stay, as they should.
+    rm -rf "$store/$unmade-archives" "$store/debootstrap-$unmade.log"
     left=$(LC_ALL=C ls -A "$store")
     [[ "$left" == "$pristine_names" ]] || fail "$1: the store holds $(echo "$left" | tr '\n' ' ')"
     echo "ok: $1"
 }
 
-declare -A stage_name=([unpacking]="while unpacking" [mounting]="while mounting" [command]="while the command runs")
-for stage in unpacking mounting command; do
+declare -A stage_name=([debootstrap]="while debootstrap runs" [unpacking]="while unpacking" [mounting]="while mounting"
+    [command]="while the command runs")
+for stage in debootstrap unpacking mounting command; do
     for signal in INT TERM HUP; do
         if [[ "$stage" == command ]]; then start "" "${held_command[@]}"; else start "$stage" true; fi
         wait_for "the $stage stage" held "$stage"
@@ -160,6 +192,13 @@ wait_for "the command stage" held command
 kill -TERM "$pid"
 finish "$pid"
 check "SIGTERM to the script alone while the command runs"
+
+# So must debootstrap and its helpers, which work outside the root's folder or with / as their root.
+start debootstrap true
+wait_for "the debootstrap stage" held debootstrap
+kill -TERM "$pid"
+finish "$pid"
+check "SIGTERM to the script alone while debootstrap runs"
 
 # SIGKILL skips every trap: the next run must find what is left, end it, unmount it and remove it.
 start mounting true
@@ -182,6 +221,15 @@ check "SIGKILL to the script alone while its command runs, then a new run"
 
 # A root kept with --keep stays, also when its run is killed (its mounts and processes are taken
 # down); so does the root of a run still going, beside a new run.
+start debootstrap true
+wait_for "the debootstrap stage" held debootstrap
+kill -KILL "$pid"
+finish "$pid"
+start "" true
+finish "$pid"
+((status == 0)) || fail "the run after a SIGKILL while debootstrap ran: status $status: $(tail -n 5 "$scratch/log")"
+check "SIGKILL to the script alone while debootstrap runs, then a new run"
+
 start --keep "" "${held_command[@]}"
 wait_for "the command stage" held command
 kill -KILL "$pid"
@@ -192,16 +240,48 @@ rm "$kept/nested/held"
 start "" "${held_command[@]}"
 going=$pid
 wait_for "the command stage" held command
+# Someone then looks into the kept root, with a mount and a process in it: both stay.
+mount -t tmpfs tmpfs "$kept/tmp" || fail "cannot mount a tmpfs in the kept root"
+chroot "$kept" /usr/bin/sleep infinity &
+looking=$!
+wait_for "a process in the kept root" is_sleep "$looking"
 start "" true
 finish "$pid"
 ((status == 0)) || fail "a run beside another: status $status: $(tail -n 5 "$scratch/log")"
 [[ -d "$kept" ]] || fail "a new run removed the kept root $kept"
+is_sleep "$looking" || fail "a new run ended a process in the kept root $kept"
+findmnt "$kept/tmp" >/dev/null || fail "a new run unmounted $kept/tmp in the kept root"
 held command || fail "a new run took down the root of a run still going"
 kill -0 "$going" 2>/dev/null || fail "a new run ended a run still going"
 pid=$going
 kill -INT -- "-$pid"
 finish "$pid"
 [[ -d "$kept" ]] || fail "a run's clean-up removed the kept root $kept"
-rm -rf --one-file-system "$kept"
+kill -KILL "$looking"
+wait "$looking" 2>/dev/null
+{ umount "$kept/tmp" && rm -rf --one-file-system "$kept"; } || fail "cannot remove the kept root $kept"
 check "a kept root and a run still going, beside a new run"
+
+# An older fresh-root.sh wrote no pid file. What it left when killed (a root with its binds and a
+# process in it; a debootstrap's build with a process unpacking into it) the next run takes down; a
+# folder without a pid file that has neither mounts nor processes stays (it may be a kept root).
+old_root=$(mktemp -d "$store/$release-run.XXXXXX")
+{ tar -C "$old_root" -xf "$store/$release.tar" && mkdir -p "$old_root/sys"; } || fail "cannot make an older run's root"
+mount --rbind --make-rslave /sys "$old_root/sys" || fail "cannot bind /sys in an older run's root"
+mount -t tmpfs tmpfs "$old_root/tmp" || fail "cannot mount a tmpfs in an older run's root"
+chroot "$old_root" /usr/bin/sleep infinity &
+echo $! >>"$marks/pids"
+wait_for "the older run's process in its root" is_sleep $!
+old_build=$store/build-$release.$$
+mkdir "$old_build" || fail "cannot make an older run's build"
+(cd "$old_build" && exec sleep infinity) &
+echo $! >>"$marks/pids"
+wait_for "the older run's process in its build" is_sleep $!
+quiet=$(mktemp -d "$store/$release-run.XXXXXX")
+start "" true
+finish "$pid"
+((status == 0)) || fail "a run after an older run's leftovers: status $status: $(tail -n 5 "$scratch/log")"
+[[ -d "$quiet" ]] || fail "a new run removed $quiet, which had neither mounts nor processes"
+rmdir "$quiet"
+check "an older run's root and build, with no pid file, mounts and processes, then a new run"
 echo "PASS: fresh-root.sh interrupted at every stage, or killed, leaves the mounts as they were, no process and no root"
