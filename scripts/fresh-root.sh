@@ -142,6 +142,8 @@ deb $mirror $release main
 deb $mirror $release-updates main
 deb ${mirror%/debian}/debian-security $release-security main
 EOF
+    # The run folder is private while it is made; the root's own "/" must be open to every user.
+    chmod 755 "$build" || return 1
     in_background "$build" tar -C "$build" -cf "$build.tar" . && mv "$build.tar" "$pristine" || return 1
     take_down_run_folder "$build" && owned=()
 }
@@ -157,6 +159,9 @@ mount_in() {   # mount_in TARGET MOUNT-ARGUMENTS...
 }
 
 in_background "$root" tar -C "$root" -xf "$pristine"
+# A root's "/" that only root may enter (a tarball an earlier version made of its private folder)
+# would refuse every other user of the root its libraries.
+chmod 755 "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_in proc -t proc proc
 # Each bind is made a slave by the call that makes it: a bind left shared, even for a moment, would
