@@ -122,7 +122,8 @@ void frmDictionary::OnUnload()
 void frmDictionary::OnTrayHostRestarted()
 {
     // The new notification area knows no icons; add ours again as it stands now.
-    if (!ended_ && trayIcon_.cbSize != 0) {
+    // Not after the program took its icon away (a restart notice handled on the way out).
+    if (!ended_ && !trayIconDeleted_ && trayIcon_.cbSize != 0) {
         ContainingExceptions([&] { SendTrayRequest(kTrayAdd); });
     }
 }

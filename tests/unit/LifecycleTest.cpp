@@ -93,8 +93,8 @@ TEST_F(ExitRoad, YesLeavesTheValueAsWrittenAtStart)
     EXPECT_EQ(fake.platform.runKey, written);
 }
 
-// Ticks first, on an area that keeps its icons as Windows' does: the tick waiting at the exit finds
-// the icon gone, and must not add it back just before the program ends.
+// Ticks first, on an area that keeps its icons as Windows' does: the tick and the restart notice
+// waiting at the exit find the icon gone, and must not add it back just before the program ends.
 class ExitRoadAfterTicks : public ExitRoad, public testing::WithParamInterface<bool> {};
 
 TEST_P(ExitRoadAfterTicks, EventsAlreadyWaitingAreHandledAfterTheIconIsDeleted)
@@ -106,7 +106,10 @@ TEST_P(ExitRoadAfterTicks, EventsAlreadyWaitingAreHandledAfterTheIconIsDeleted)
         fake.window.OnTimer(TimerId::tmrCheckClipboard);
     }
     fake.platform.log.clear();
-    fake.platform.waitingEvents = [this] { fake.window.OnTimer(TimerId::tmrCheckClipboard); };
+    fake.platform.waitingEvents = [this] {
+        fake.window.OnTimer(TimerId::tmrCheckClipboard);
+        fake.window.OnTrayHostRestarted();
+    };
     fake.window.mnuExit_Click();
     const auto requests = fake.platform.LogOf("ShellNotifyIcon");
     EXPECT_EQ(requests, (std::vector<std::string>{"ShellNotifyIcon 2", "ShellNotifyIcon 1"}));

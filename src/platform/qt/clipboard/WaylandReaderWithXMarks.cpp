@@ -87,7 +87,11 @@ void WaylandReaderWithXMarks::LearnXSecret(const ClipboardRead& read, int stopDe
             xSecretUnknown_ = true;
         }
     }
-    xOwnerAsked_ = owner;
+    // An owner whose marked text is still unknown is asked again at the next read, or every Wayland
+    // copy would count as its password for as long as it keeps the X clipboard.
+    if (!xSecretUnknown_) {
+        xOwnerAsked_ = owner;
+    }
 }
 
 std::u16string WaylandReaderWithXMarks::ReadText(const ClipboardRead& read, int stopDescriptor)
