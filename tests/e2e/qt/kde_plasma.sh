@@ -146,7 +146,9 @@ qt_wl_copy "sea foam"
 desk_poll 5 qt_item_tooltip_has "Vorda Dictionary. Look up 'sea foam'" ||
     fail "a Wayland window's copy after an X password did not reach the tooltip: $(qt_item_tooltip)"
 # The road this step is for: the X program still owns the X clipboard with its password.
-desk_is_running "$X_OWNER" || fail "KWin handed the Wayland copy on to X: the X owner of the password is gone"
+x_targets=$("${as_user[@]}" env DISPLAY="$kwin_display" timeout 5 xclip -selection clipboard -o -t TARGETS 2>/dev/null || true)
+[[ "$x_targets" == *x-kde-passwordManagerHint* ]] ||
+    fail "KWin handed the Wayland copy on to X: the X clipboard no longer offers the password's mark: $x_targets"
 qt_item_call org.kde.StatusNotifierItem.Activate int32:1200 int32:790 >/dev/null || fail "Activate failed"
 qt_expect_opened_once "$(qt_address mnuLookup "sea foam")"
 

@@ -74,4 +74,6 @@ qt_wait_box >/dev/null || fail "no exit question"
 desk_key Return
 qt_wait_program_end 10
 qt_bus_has_owner "$QT_ITEM" && fail "the item is still on the bus after Exit"
+# Once again after the drop, and no more: a loop of registrations would pass the step above.
+(($(registrations) == 2)) || fail "the item registered $(registrations) times, not twice"
 echo "PASS: on a StatusNotifierItem host, activate looks up, the context request opens the popup"

@@ -29,6 +29,9 @@ const QString kMenuPath = QStringLiteral("/MenuBar");
 // and less often, down to once in half a minute.
 constexpr int kFirstRegisterAgainMs = 1000;
 constexpr int kLongestRegisterAgainMs = 32000;
+// A watcher that keeps refusing (some two minutes of tries) is asked no more until it drops the item,
+// or another watcher comes.
+constexpr int kMostRefusalsInRow = 8;
 
 IconPixmapList PicturesOf(const QIcon& icon)
 {
@@ -80,6 +83,7 @@ StatusNotifierItem::StatusNotifierItem(const QMenu& menu, Events events)
             [this](const QString&, const QString&, const QString& newOwner) {
                 registerAgain_.stop();
                 registerAgainMs_ = 0;
+                refusalsInRow_ = 0;
                 if (!newOwner.isEmpty()) {
                     Register(); // a panel that started or restarted knows no items
                 }
@@ -160,7 +164,9 @@ void StatusNotifierItem::Register()
         const QDBusError error = answered->error();
         const bool noWatcher = error.type() == QDBusError::ServiceUnknown ||
                                error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-        if (answered->isError() && !noWatcher) {
+        if (!answered->isError()) {
+            refusalsInRow_ = 0;
+        } else if (!noWatcher && ++refusalsInRow_ < kMostRefusalsInRow) {
             RegisterAgainLater();
         }
     });
@@ -173,6 +179,7 @@ void StatusNotifierItem::OnItemUnregistered(const QString& item)
                       item.startsWith(bus_.baseService() + QLatin1Char('@')) ||
                       item.startsWith(bus_.baseService() + QLatin1Char('/'));
     if (ours) {
+        refusalsInRow_ = 0;
         RegisterAgainLater();
     }
 }

@@ -118,6 +118,7 @@ private:
     QTimer registerAgain_;
     int registerAgainMs_ = 0; // the wait before the next registration after a drop, doubled each time
     QElapsedTimer sinceLastDrop_;
+    int refusalsInRow_ = 0; // register calls the watcher refused since it last took one
 };
 
 } // namespace vorda::qt
