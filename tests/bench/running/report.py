@@ -99,7 +99,7 @@ def where_from(results):
     if "windows" in p:
         if s.get("wine_arch") == "win64":
             versions.append(f"Dictionary.exe built for 64-bit Windows, under {p['windows']['version']} "
-                            "(64-bit prefix: this machine cannot run 32-bit Wine)")
+                            "(64-bit prefix, the road for a machine that cannot run 32-bit Wine)")
         else:
             versions.append(f"Dictionary.exe under {p['windows']['version']} (32-bit prefix)")
     for name in PEERS:
