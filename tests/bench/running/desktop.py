@@ -217,6 +217,17 @@ class Desktop:
             return previous
         return None
 
+    # --- the pointer ---------------------------------------------------------------------------
+
+    def double_click(self, window, width, height):
+        """A double click in the middle of WINDOW, as tests/e2e/lib/desktop.sh makes it: 80 ms
+        between the two presses. The pointer moves there first, in the same run of xdotool, whose
+        requests the server takes in order."""
+        subprocess.run(["xdotool", "mousemove", "--window", str(window), str(width // 2), str(height // 2),
+                        "click", "--repeat", "2", "--delay", "80", "1"],
+                       env=self.base_environment(), timeout=10, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def xvfb_cpu_seconds(self):
         import processes
         return processes.cpu_seconds(self.xvfb.pid)

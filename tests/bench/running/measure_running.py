@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
 """Measures the running programs, ours and two peers, each on a private Xvfb with trayer:
-time to dock the tray icon, CPU and memory while the clipboard holds a short text and then a
+time to dock the tray icon, for ours the time to the first look-up of a text copied before the start, CPU and memory while the clipboard holds a short text and then a
 10 MB text, and a soak of our two programs with the clipboard changing ten times a second.
 Writes the raw results as JSON and a section of docs/performance.md between its markers.
 
     python3 tests/bench/running/measure_running.py \
         --linux-program build/native/src/platform/qt/vorda-dictionary \
         --windows-program build/win32/Dictionary.exe --output docs/performance.md \
-        [--repetitions 3] [--hold-seconds 60] [--soak-seconds 600]
+        [--wine-arch win64] [--repetitions 3] [--hold-seconds 60] [--soak-seconds 600]
 
 Exits 1 if a program crashed or a measurement could not be taken; missed targets are reported.
 """
@@ -16,6 +16,7 @@ import json
 import os
 import shlex
 import signal
+import subprocess
 import sys
 import time
 
@@ -32,6 +33,11 @@ import report  # noqa: E402
 
 DOCK_POLL_SECONDS = 0.005
 DOCK_TIMEOUT_SECONDS = 60
+# Ours start with the short text already copied and are timed to its first look-up.
+LOOKUP_PROGRAMS = ("linux", "windows")
+LOOKUP_CLICK_ATTEMPTS = 3
+LOOKUP_ATTEMPT_SECONDS = 3
+LOOKUP_TIMEOUT_SECONDS = 30
 
 
 def log(message):
@@ -48,20 +54,68 @@ def start_and_time_dock(program, desk, folder, tag):
     """Starts the program and polls the tray host's panel until a new icon is viewable in it.
     The time runs from just before the program's process is created to the first poll that sees
     the icon; the poll costs well under a millisecond and runs every 5 ms. An icon is new when its
-    window was not docked before the start."""
+    window was not docked before the start. Returns the time in ms, the start's monotonic time
+    and the new icon's window."""
     program.set_up(desk, folder, tag)
     # Counted after the set-up: Wine's warm-up may dock an icon of its own.
     before = set(desk.docked_icons())
     started = program.start()
     deadline = started + DOCK_TIMEOUT_SECONDS
     while True:
-        if set(desk.docked_icons()) - before:
-            return (time.monotonic() - started) * 1000.0
+        new = set(desk.docked_icons()) - before
+        if new:
+            return (time.monotonic() - started) * 1000.0, started, min(new)
         if program.has_crashed():
             raise MeasurementError(f"{program.label} ended before its icon docked (see {folder}/program.log)")
         if time.monotonic() > deadline:
             raise MeasurementError(f"{program.label}'s icon did not dock within {DOCK_TIMEOUT_SECONDS} s")
         time.sleep(DOCK_POLL_SECONDS)
+
+
+def looked_up_at(program, text, seconds):
+    """The monotonic time the browser stand-in is first seen holding a look-up of TEXT (a plain
+    word, which an address carries as it is, at its end), polled every 5 ms; None after SECONDS."""
+    deadline = time.monotonic() + seconds
+    while True:
+        with open(program.browser_log, errors="replace") as file:
+            if any(line.rstrip("\n").endswith(text) for line in file):
+                return time.monotonic()
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(DOCK_POLL_SECONDS)
+
+
+def time_lookups(running, started, icon, text):
+    """Double clicks on the icon as soon as it docks, as a user would, until the text copied before
+    the start is looked up: the time from the start to the look-up reaching the browser stand-in.
+    A click that opened nothing after a while is made again (Wine may drop a click on an icon it
+    has only just docked). Then a later double click, on a text known by then, is timed from the
+    click."""
+    program, desk = running.program, running.desk
+    attributes = desk.x.attributes(icon)
+    if attributes is None:
+        raise MeasurementError(f"{program.label}'s icon went away before the double click")
+    size = (attributes.width, attributes.height)
+    seen = None
+    for attempt in range(1, LOOKUP_CLICK_ATTEMPTS + 1):
+        clicked = time.monotonic()
+        desk.double_click(icon, *size)
+        seen = looked_up_at(program, text, LOOKUP_ATTEMPT_SECONDS)
+        if seen:
+            break
+    seen = seen or looked_up_at(program, text, LOOKUP_TIMEOUT_SECONDS)
+    if seen is None:
+        raise MeasurementError(f"{program.label} did not look up the text copied before the start "
+                               f"({LOOKUP_CLICK_ATTEMPTS} double clicks, then {LOOKUP_TIMEOUT_SECONDS} s)")
+    running.result.update(lookup_ms=(seen - started) * 1000.0, lookup_click_ms=(seen - clicked) * 1000.0,
+                          lookup_clicks=attempt)
+    open(program.browser_log, "w").close()
+    clicked = time.monotonic()
+    desk.double_click(icon, *size)
+    again = looked_up_at(program, text, LOOKUP_TIMEOUT_SECONDS)
+    if again is None:
+        raise MeasurementError(f"{program.label} did not look the text up again on a later double click")
+    running.result["lookup_again_ms"] = (again - clicked) * 1000.0
 
 
 class Running:
@@ -136,8 +190,22 @@ def measure_group(group_programs, repetition, settings, files, measured):
             running = Running(program, desk, folder)
             measured.append(running.result)
             reaper.on_cleanup(program.stop)
-            running.result["dock_ms"] = start_and_time_dock(program, desk, folder, f"{program.name}-{repetition}")
+            if program.name in LOOKUP_PROGRAMS:
+                desk.own_clipboard(files[0])
+            running.result["dock_ms"], started, icon = start_and_time_dock(
+                program, desk, folder, f"{program.name}-{repetition}")
             log(f"  {program.name}: docked in {running.result['dock_ms']:.0f} ms on {desk.display}")
+            if program.name in LOOKUP_PROGRAMS:
+                try:
+                    time_lookups(running, started, icon, clipboard_texts.SHORT_TEXT)
+                    log(f"  {program.name}: the text copied before the start looked up "
+                        f"{running.result['lookup_ms']:.0f} ms after the start (double click "
+                        f"{running.result['lookup_clicks']}, {running.result['lookup_click_ms']:.0f} ms after it), "
+                        f"a later look-up {running.result['lookup_again_ms']:.0f} ms after its double click")
+                except (MeasurementError, subprocess.SubprocessError) as error:
+                    # The holds are still measured; the run reports the look-up as not measured.
+                    running.result["lookup_error"] = str(error)
+                    log(f"  FAILED: {error}")
             group.append(running)
             time.sleep(settings.settle_seconds)
             running.check_alive("after docking")
@@ -253,6 +321,8 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--linux-program")
     parser.add_argument("--windows-program")
+    parser.add_argument("--wine-arch", choices=("win32", "win64"), default="win32",
+                        help="win64: a 64-bit --windows-program under 64-bit Wine, where 32-bit Wine cannot run")
     parser.add_argument("--report-only", metavar="JSON",
                         help="measure nothing: write the section from the raw results of an earlier run")
     parser.add_argument("--output", default="docs/performance.md", help="the document whose section is written")
@@ -282,7 +352,7 @@ def make_programs(settings):
     work = os.path.abspath(settings.work_dir)
     every = {
         "linux": programs.LinuxProgram(work, None, settings.linux_program),
-        "windows": programs.WindowsProgram(work, None, settings.windows_program),
+        "windows": programs.WindowsProgram(work, None, settings.windows_program, settings.wine_arch),
         "goldendict": programs.GoldenDict(work, None),
         "copyq": programs.CopyQ(work, None),
     }
@@ -335,6 +405,10 @@ def main(argv):
                     log(f"FAILED: {error}")
                     results["errors"].append(f"repetition {repetition}: {error}")
                     failed = True
+                for entry in measured:
+                    if "lookup_error" in entry:
+                        results["errors"].append(f"repetition {repetition}: {entry.pop('lookup_error')}")
+                        failed = True
             results["repetitions"].append(measured)
         soak_programs = [p for p in all_programs if p.name in ("linux", "windows")]
         if settings.soak_seconds > 0 and soak_programs:

@@ -1,8 +1,9 @@
 """The four programs measured: how each is set up in a private home, started, counted and ended.
 
 - "linux": our Qt program. It writes its autostart entry into the private XDG_CONFIG_DIRS.
-- "windows": our Dictionary.exe under Wine, in a 32-bit prefix of our own made by
-  tests/e2e/win32/prepare_prefix.sh. Before the program starts, the prefix's wineserver is already
+- "windows": our Dictionary.exe under Wine, in a prefix of our own made by
+  tests/e2e/win32/prepare_prefix.sh: 32-bit, or 64-bit with the 64-bit build where 32-bit Wine
+  cannot run. Before the program starts, the prefix's wineserver is already
   running (persistent) and its services are up, as on a desktop where Wine has run before; explorer.exe, which hosts Wine's tray icons, starts with the program. The program's own
   process is Dictionary.exe; every other process of the prefix is Wine's shared part.
 - "goldendict": clipboard scanning on (the scan popup on at start, and tracking of CLIPBOARD
@@ -12,7 +13,8 @@
   and a clipboard monitor process.
 
 All of them run with no session bus, so each docks through XEmbed in trayer, and with a home and
-XDG folders of their own under the work folder.
+XDG folders of their own under the work folder. Every address they hand to a browser is written to
+browser.log in their folder instead, by a stand-in first on their PATH.
 """
 import os
 import shutil
@@ -28,6 +30,29 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
 
 WINDOWS_PROGRAM_PATH = r"C:\Program Files\Vorda Dictionary\Dictionary.exe"
+# Debian's wine takes the 32-bit loader whenever it is installed; these take the 64-bit one.
+WINE64_WRAPPERS = os.path.join(SOURCE_DIR, "tests", "e2e", "win32", "wine64")
+BROWSER_NAMES = ("xdg-open", "x-www-browser", "sensible-browser", "firefox", "www-browser")
+
+
+def install_browser_stand_in(environment, folder):
+    """The same stand-in as tests/e2e/lib/desktop.sh's: every name a program may use to open an
+    address appends the address to FOLDER/browser.log. Returns that log's path."""
+    bin_dir = os.path.join(folder, "bin")
+    log = os.path.join(folder, "browser.log")
+    os.makedirs(bin_dir, exist_ok=True)
+    open(log, "w").close()
+    script = os.path.join(bin_dir, "xdg-open")
+    with open(script, "w") as file:
+        file.write(f"#!/bin/sh\nfor address in \"$@\"; do printf '%s\\n' \"$address\" >> '{log}'; done\n")
+    os.chmod(script, 0o755)
+    for name in BROWSER_NAMES[1:]:
+        link = os.path.join(bin_dir, name)
+        if not os.path.lexists(link):
+            os.symlink("xdg-open", link)
+    environment["PATH"] = bin_dir + os.pathsep + environment.get("PATH", os.defpath)
+    environment["BROWSER"] = script
+    return log
 
 
 def private_environment(base, home, tag):
@@ -95,6 +120,7 @@ class Program:
         shutil.copytree(self.template_home, home, symlinks=True)
         self.folder, self.home, self.tag = folder, home, tag
         self.environment = private_environment(desk.base_environment(), home, tag)
+        self.browser_log = install_browser_stand_in(self.environment, folder)
         self.extend_environment(self.environment, home)
         self.before_start(desk)
 
@@ -155,9 +181,10 @@ class WindowsProgram(Program):
     name = "windows"
     label = "ours, Dictionary.exe under Wine"
 
-    def __init__(self, work_dir, reaper, path):
+    def __init__(self, work_dir, reaper, path, arch="win32"):
         super().__init__(work_dir, reaper)
         self.path = os.path.abspath(path)
+        self.arch = arch
         self.wine_work = os.path.join(work_dir, "wine")
         self.prefix = os.path.join(self.wine_work, "prefix")
         self.wineserver = None
@@ -166,10 +193,13 @@ class WindowsProgram(Program):
         environment = dict(base)
         environment.update({
             "WINEPREFIX": self.prefix,
-            "WINEARCH": "win32",
+            "WINEARCH": self.arch,
+            "VORDA_WINE_ARCH": self.arch,  # read by prepare_prefix.sh
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",  # no prompts to install Mono or Gecko
         })
+        if self.arch == "win64" and not environment.get("PATH", "").startswith(WINE64_WRAPPERS + os.pathsep):
+            environment["PATH"] = WINE64_WRAPPERS + os.pathsep + environment.get("PATH", os.defpath)
         return environment
 
     def prepare(self):
@@ -192,12 +222,13 @@ class WindowsProgram(Program):
 
     def version(self):
         try:
-            return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+            return subprocess.run(["wine", "--version"], capture_output=True, text=True,
+                                  env=self.wine_environment(os.environ)).stdout.strip()
         except OSError:
             return None
 
     def extend_environment(self, environment, home):
-        environment.update(self.wine_environment({}))
+        environment.update(self.wine_environment(environment))
 
     def before_start(self, desk):
         # A warm Wine: a persistent wineserver, and the prefix's services started by a first small
@@ -209,6 +240,13 @@ class WindowsProgram(Program):
                                 start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if result.returncode != 0:
             raise RuntimeError("the warm-up of the Wine prefix failed")
+        # Wine's first hand-over of an address starts its browser bridge cold; done once here, the
+        # first look-up times the program, not that.
+        subprocess.run(["wine", "winebrowser", "http://warm.example/"], env=self.environment, timeout=120,
+                       start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not desktop.poll(20, lambda: "http://warm.example/" in open(self.browser_log).read().split()):
+            raise RuntimeError("Wine hands no address to the browser stand-in")
+        open(self.browser_log, "w").close()
         # The services it started may still be settling; let them go quiet.
         time.sleep(2)
         if desk.docked_icons():
