@@ -82,9 +82,10 @@ if [[ "$road" == x11_late ]]; then
     QT_PID=$!
     desk_track_pid "$QT_PID"
     desk_poll 20 icon_is_there || fail "$road: no item after the start"
-    # The program cannot have the text yet: what counts is that this look-up stays undone once it has.
-    step "$road: a look-up asked while the owner does not answer"
+    step "$road: while the owner does not answer, the copy is not shown and a look-up opens nothing"
+    ! shows_text || fail "$road: the item quotes a copy whose owner has not answered"
     qt_item_call org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "Activate failed"
+    qt_expect_nothing_opened "a look-up while the owner has not answered"
     step "$road: once it answers, the copy is read again; the look-up asked before stays undone"
     kill -CONT "$DESK_CLIP_PID"
     answered=$(desk_now_ms)
