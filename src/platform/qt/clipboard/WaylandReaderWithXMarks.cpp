@@ -74,7 +74,11 @@ void WaylandReaderWithXMarks::LearnXSecret(const ClipboardRead& read, int stopDe
     xSecretUnknown_ = false;
     if (x_->MarksSecret(read, stopDescriptor)) {
         try {
-            xSecrets_.Remember(x_->ReadMarkedText(read, stopDescriptor));
+            // A marked owner whose text comes in no form read here (TEXT alone, say) may still reach
+            // Wayland through the bridge in another: its password is then unknown, and any copy may be it.
+            const std::u16string marked = x_->ReadMarkedText(read, stopDescriptor);
+            xSecretUnknown_ = marked.empty();
+            xSecrets_.Remember(marked);
         } catch (const ReadStopped&) {
             throw;
         } catch (const PlatformError&) {
