@@ -17,8 +17,14 @@ if ((EUID != 0)); then
     exit 77
 fi
 if [[ -z "${FRESH_ROOT_TEST_NAMESPACE:-}" ]]; then
-    exec unshare --mount --propagation private env FRESH_ROOT_TEST_NAMESPACE=1 bash "$0" "$@"
+    # Not "--propagation private": inside a chroot (a fresh root's own test run) "/" is no mount
+    # point, and the kernel refuses it; each mount is made private below instead.
+    exec unshare --mount --propagation unchanged env FRESH_ROOT_TEST_NAMESPACE=1 bash "$0" "$@"
 fi
+mount_points=$(findmnt -rn -o TARGET) || fail "findmnt cannot read this namespace's mounts"
+while IFS= read -r mounted; do
+    mount --make-private "$mounted" || fail "cannot make this namespace's $mounted private"
+done <<<"$mount_points"
 for mounted in /sys /dev; do
     mount --make-rshared "$mounted" || fail "cannot make this namespace's $mounted shared"
 done
