@@ -13,6 +13,24 @@ bool IsQuoted(std::string_view command) { return command.size() >= 2 && command.
 // The characters that are special inside a quoted argument of an Exec line.
 bool IsQuotedSpecial(char c) { return c == '"' || c == '`' || c == '$' || c == '\\'; }
 
+// The escapes every desktop-entry string takes; an Exec line also doubles %, which alone would start
+// a field code.
+std::string Escaped(std::string_view text, bool execLine)
+{
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+        case '\\': escaped += "\\\\"; break;
+        case '\n': escaped += "\\n"; break;
+        case '\r': escaped += "\\r"; break;
+        case '\t': escaped += "\\t"; break;
+        case '%': escaped += execLine ? "%%" : "%"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 // The Exec line of a desktop entry: a quoted program path keeps its quotes, with the characters that
 // are special inside them escaped; then the escapes every desktop-entry value takes.
 std::string ExecLine(const std::string& command)
@@ -28,18 +46,7 @@ std::string ExecLine(const std::string& command)
         }
         quotedPart += '"';
     }
-    std::string line;
-    for (const char c : quotedPart) {
-        switch (c) {
-        case '\\': line += "\\\\"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        case '\t': line += "\\t"; break;
-        case '%': line += "%%"; break; // a lone % would start a field code
-        default: line += c;
-        }
-    }
-    return line;
+    return Escaped(quotedPart, true);
 }
 
 // The escapes of a desktop-entry string value, and an Exec line's %%, taken off; others stay as written.
@@ -109,16 +116,7 @@ std::string_view ProgramOf(std::string_view command)
 // A plain desktop-entry string: only the characters its escapes stand for are escaped.
 std::string StringValue(std::string_view text)
 {
-    std::string value;
-    for (const char c : text) {
-        switch (c) {
-        case '\\': value += "\\\\"; break;
-        case '\n': value += "\\n"; break;
-        case '\r': value += "\\r"; break;
-        case '\t': value += "\\t"; break;
-        default: value += c;
-        }
-    }
+    std::string value = Escaped(text, false);
     if (value.starts_with(' ')) {
         value.replace(0, 1, "\\s"); // a leading space would be taken for one around the '='
     }
