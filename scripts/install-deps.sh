@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, of one of four sets:
 #     bash scripts/install-deps.sh             building and running the Linux program (scripts/run.sh)
-#     bash scripts/install-deps.sh --package   and making the two downloads (scripts/package.sh)
+#     bash scripts/install-deps.sh --package   and making the downloads (scripts/package.sh)
 #     bash scripts/install-deps.sh --test      and the tests: Wine, the compositors, shells and panels,
 #                                              the checks of the downloads (scripts/test.sh)
 #     bash scripts/install-deps.sh --peers     and the programs the benchmarks measure ours against
@@ -24,8 +24,9 @@ run_packages=(
     # Where there is no display: a private X server, a tray host, a word on the clipboard and a picture
     xvfb xauth x11-utils trayer xclip xdotool imagemagick
 )
-# The .deb's dependencies are found by dpkg-shlibdeps; Dictionary.exe is cross-built.
-package_packages=(dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+# The .deb's dependencies are found by dpkg-shlibdeps; Dictionary.exe is cross-built, its setup made
+# by makensis.
+package_packages=(dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 nsis)
 test_packages=(
     clang libclang-rt-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -38,8 +39,8 @@ test_packages=(
     # remote-desktop keyboard (from Python), its settings (gsettings)
     gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
     kactivitymanagerd xfce4-panel waybar grim python3-gi libglib2.0-bin dconf-gsettings-backend
-    # The downloads' checks: lintian, AppStream, the manual page, the SVG icon
-    lintian appstream man-db groff-base librsvg2-bin
+    # The downloads' checks: lintian, AppStream, the manual page, the SVG icon, the setup's contents
+    lintian appstream man-db groff-base librsvg2-bin 7zip
     # The package as apt installs it, tried in a fresh root of the release
     debootstrap
 )

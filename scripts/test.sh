@@ -23,7 +23,8 @@ native_options=()
 echo "== [${SECONDS} s] Dictionary.exe, cross-built for 32-bit Windows"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build build/win32 -j "$jobs"
+# The setups too: the native build's tests install them under Wine and check the shipped one.
+cmake --build build/win32 -j "$jobs" --target all vorda_setup
 native_options+=("-DVORDA_DICTIONARY_EXE=$PWD/build/win32/Dictionary.exe")
 
 # The Windows end-to-end tests drive the 32-bit program where 32-bit Wine can start, else the 64-bit
@@ -43,7 +44,7 @@ if [[ -n "${why:-}" ]]; then
     echo "== [${SECONDS} s] Dictionary.exe, cross-built for 64-bit Windows: $why"
     cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build build/win64 -j "$jobs"
+    cmake --build build/win64 -j "$jobs" --target all vorda_setup
     native_options+=(-DVORDA_WINE_ARCH=win64 "-DVORDA_WINE_DICTIONARY_EXE=$PWD/build/win64/Dictionary.exe")
     windows="build/win64/Dictionary.exe (64-bit) under 64-bit Wine, not the shipped program: $why"
 else

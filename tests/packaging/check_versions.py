@@ -3,7 +3,8 @@
 and Version, the changelog's first entry, the metainfo's newest release, the manual page's footer,
 the zip's name and its README.txt; Dictionary.exe's version block keeps its own fixed forms, which
 must agree with it: 1.0.0 is the numbers 1,0,0,0 and the texts "1.00".
-    check_versions.py [--deb DEB_DIR] [--zip ZIP_DIR] [--exe DICTIONARY_EXE]"""
+The setup's name and version block carry the version as it is, its fixed numbers 1,0,0,0.
+    check_versions.py [--deb DEB_DIR] [--zip ZIP_DIR] [--exe DICTIONARY_EXE] [--setup SETUP_EXE]"""
 
 import argparse
 import gzip
@@ -19,6 +20,7 @@ parser = argparse.ArgumentParser()
 parser.add_argument("--deb", type=pathlib.Path)
 parser.add_argument("--zip", type=pathlib.Path)
 parser.add_argument("--exe", type=pathlib.Path)
+parser.add_argument("--setup", type=pathlib.Path)
 args = parser.parse_args()
 source = pathlib.Path(os.environ["VORDA_SOURCE_DIR"])
 version = os.environ["VORDA_VERSION"]
@@ -47,18 +49,27 @@ for number in rc["numbers"]:
 for text in rc["texts"]:
     places.append(("Dictionary.rc, FileVersion and ProductVersion", text, windows_text))
 
-if args.exe:
-    block = subprocess.run(["wrestool", "-x", "--raw", "--type=16", "--name=1", str(args.exe)],
+def version_block(exe):
+    """The fixed file and product versions as "a,b,c,d", and the String entries by key."""
+    block = subprocess.run(["wrestool", "-x", "--raw", "--type=16", "--name=1", str(exe)],
                            capture_output=True, check=True).stdout
     start = block.find(b"\xbd\x04\xef\xfe")  # VS_FIXEDFILEINFO's signature
     fields = [int.from_bytes(block[start + 8 + 4 * i:start + 12 + 4 * i], "little") for i in range(4)]
-    for most, least in (fields[0:2], fields[2:4]):
-        said = f"{most >> 16},{most & 0xFFFF},{least >> 16},{least & 0xFFFF}"
-        places.append((f"{args.exe.name}, fixed file and product version", said, windows_numbers))
+    numbers = [f"{most >> 16},{most & 0xFFFF},{least >> 16},{least & 0xFFFF}" for most, least in (fields[0:2], fields[2:4])]
     # Each String entry: its key, a terminating zero padded to 32 bits, then its value up to a zero.
     strings = block.decode("utf-16-le", "replace")
-    for key in ("FileVersion", "ProductVersion"):
-        places.append((f"{args.exe.name}, {key}", first(rf"{key}\x00+([^\x00]*)", strings, "the version block"), windows_text))
+    return numbers, {key: first(rf"{key}\x00+([^\x00]*)", strings, "the version block") for key in ("FileVersion", "ProductVersion")}
+
+
+for exe, texts in ((args.exe, windows_text), (args.setup, version)):
+    if exe:
+        numbers, strings = version_block(exe)
+        for said in numbers:
+            places.append((f"{exe.name}, fixed file and product version", said, windows_numbers))
+        for key, said in strings.items():
+            places.append((f"{exe.name}, {key}", said, texts))
+if args.setup:
+    places.append(("setup file name", args.setup.name, f"VordaDictionary-{version}-setup.exe"))
 
 if args.deb:
     debs = sorted(args.deb.glob("*.deb"))

@@ -1,0 +1,274 @@
+#!/usr/bin/env bash
+# The Windows setup and its uninstaller under Wine, on a private desktop with a tray host:
+#   setup.sh WORK_DIR SOURCE_DIR CASE
+# CASE: install, upgrade, uninstall, shown_setup, or failed_install_FAULT (folder_is_a_file,
+# folder_read_only, disk_full). VORDA_SETUP_EXE is the setup to run; every case starts from a user without the program.
+# shellcheck source-path=SCRIPTDIR disable=SC2034,SC2119 # WINE_WORK and SOURCE_DIR are read by wine_session.sh
+set -euo pipefail
+
+WINE_WORK=$(cd "$1" && pwd)
+SOURCE_DIR=$2
+case_name=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/desktop.sh"
+source "$here/wine_session.sh"
+SETUP_EXE=${VORDA_SETUP_EXE:?the setup to test}
+[[ -f "$SETUP_EXE" ]] || fail "no setup at $SETUP_EXE"
+# Wine would turn the setup's Start menu links into menu entries of this machine's own desktop.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+
+UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\VordaDictionary'
+
+# The user's folders as this prefix names them.
+windows_folder() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
+unix_path() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+
+setup_paths() {
+    INSTALL_FOLDER="$(windows_folder LOCALAPPDATA)\\Programs\\Vorda Dictionary"
+    INSTALLED="$INSTALL_FOLDER\\Dictionary.exe"
+    INSTALL_UNIX=$(unix_path "$INSTALL_FOLDER")
+    MENU_UNIX=$(unix_path "$(windows_folder APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Vorda Dictionary")
+    [[ -n "$INSTALL_UNIX" && -n "$MENU_UNIX" ]] || fail "the prefix's user folders could not be found"
+}
+
+# A value of the Uninstall entry, as "reg query" prints it (TYPE and data), or nothing.
+uninstall_value() {
+    wine reg query "$UNINSTALL_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 \+\(REG_[A-Z_]*\) \+\(.*\)\$/\1 \2/p"
+}
+uninstall_entry_exists() { wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1; }
+
+# Runs the setup with the command-line tail ARGS, as a script on Windows would, and waits for it; its
+# exit code in SETUP_STATUS, its error output in SETUP_ERRORS. cmd passes the tail as it stands (a /D=
+# folder has spaces and no quotes); wine itself would quote each argument.
+run_setup() {
+    SETUP_STATUS=0
+    SETUP_ERRORS="$DESK_DIR/setup-errors.log"
+    timeout 120 wine cmd /c "$SETUP_WINDOWS $*" 2>"$SETUP_ERRORS" || SETUP_STATUS=$?
+}
+
+# Dictionary.exe processes of this prefix; prints their pids.
+program_pids() {
+    local pid
+    for pid in $(pgrep -f 'Dictionary\.exe' || true); do
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+    return 0
+}
+program_copies() { program_pids | wc -l; }
+one_copy_runs() { (($(program_copies) == 1)) && desk_has_icons 1; }
+no_copy_runs() { (($(program_copies) == 0)); }
+
+# The program's auto-start values: where the start's rights put one, it names the installed program,
+# and only one value in all names it.
+run_values_name_installed() {
+    local machine user
+    machine=$(run_value)
+    user=$(run_value "$USER_RUN_KEY")
+    [[ ("$machine" == "\"$INSTALLED\"" && -z "$user") || (-z "$machine" && "$user" == "\"$INSTALLED\"") ]]
+}
+describe_run_values() { echo "machine's '$(run_value)', user's '$(run_value "$USER_RUN_KEY")'"; }
+
+# Nothing of the program is on the machine: no folder, no Start menu entry, no Uninstall entry.
+nothing_installed() {
+    [[ ! -e "$INSTALL_UNIX" ]] || fail "the install folder is left: $(ls -A "$INSTALL_UNIX" | tr '\n' ' ')"
+    [[ ! -e "$MENU_UNIX" ]] || fail "the Start menu folder is left: $(ls -A "$MENU_UNIX" | tr '\n' ' ')"
+    ! uninstall_entry_exists || fail "the Uninstall entry is left"
+}
+
+# A user who never installed the program: no copy running, nothing installed, no auto-start value.
+start_clean() {
+    local pid
+    for pid in $(program_pids); do desk_kill_pid "$pid"; done
+    rm -rf "$INSTALL_UNIX" "$MENU_UNIX"
+    wine reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1 || true
+    run_value_delete
+    run_value_delete "$USER_RUN_KEY"
+}
+
+install_silently() {
+    step "a silent install (/S ${1:-}) exits 0"
+    local started
+    started=$(desk_now_ms)
+    run_setup /S "$*"
+    ((SETUP_STATUS == 0)) || fail "the setup exited $SETUP_STATUS: $(cat "$SETUP_ERRORS")"
+    echo "   installed in $(($(desk_now_ms) - started)) ms"
+}
+
+# Starts the program as the Start menu entry does, and waits for its icon and its auto-start value.
+start_from_link() {
+    step "the Start menu entry starts the installed program; its auto-start value names it"
+    wine start /unix "$MENU_UNIX/Vorda Dictionary.lnk" >>"$DESK_DIR/program.log" 2>&1 ||
+        fail "the Start menu entry could not be opened"
+    desk_poll 60 one_copy_runs || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
+    desk_poll 20 run_values_name_installed || fail "auto-start values: $(describe_run_values)"
+}
+
+check_installed() {
+    step "the files, the Start menu entry and the Settings entry"
+    local file value
+    for file in Dictionary.exe Uninstall.exe README.txt LICENSE.txt; do
+        [[ -f "$INSTALL_UNIX/$file" ]] || fail "$file is not in $INSTALL_UNIX"
+    done
+    [[ -z "$(cd "$INSTALL_UNIX" && ls -A | grep -vxE 'Dictionary.exe|Uninstall.exe|README.txt|LICENSE.txt')" ]] ||
+        fail "the install folder holds more: $(ls -A "$INSTALL_UNIX" | tr '\n' ' ')"
+    cmp -s "$INSTALL_UNIX/Dictionary.exe" "$VORDA_SETUP_PROGRAM" || fail "the installed Dictionary.exe is not the one built"
+    [[ -f "$MENU_UNIX/Vorda Dictionary.lnk" ]] || fail "no Start menu entry 'Vorda Dictionary'"
+    local -A expected=(
+        [DisplayName]="REG_SZ Vorda Dictionary"
+        [DisplayVersion]="REG_SZ ${VORDA_VERSION:?}"
+        [Publisher]="REG_SZ Vorda"
+        [DisplayIcon]="REG_SZ $INSTALLED,0"
+        [InstallLocation]="REG_SZ $INSTALL_FOLDER"
+        [UninstallString]="REG_SZ \"$INSTALL_FOLDER\\Uninstall.exe\""
+        [QuietUninstallString]="REG_SZ \"$INSTALL_FOLDER\\Uninstall.exe\" /S"
+        [NoModify]="REG_DWORD 0x1"
+        [NoRepair]="REG_DWORD 0x1"
+    )
+    for value in "${!expected[@]}"; do
+        [[ "$(uninstall_value "$value")" == "${expected[$value]}" ]] ||
+            fail "the Uninstall entry's $value is '$(uninstall_value "$value")', not '${expected[$value]}'"
+    done
+    local size kib
+    size=$(uninstall_value EstimatedSize)
+    kib=$(($(du -k --apparent-size -c "$INSTALL_UNIX"/* | tail -n 1 | cut -f 1)))
+    [[ "$size" =~ ^REG_DWORD\ 0x[0-9a-f]+$ ]] && (($(printf '%d' "${size#REG_DWORD }") >= kib - 4)) ||
+        fail "the Uninstall entry's EstimatedSize is '$size', the files take $kib KiB"
+}
+
+case_install() {
+    install_silently
+    check_installed
+    start_from_link
+}
+
+case_upgrade() {
+    install_silently
+    start_from_link
+    local before
+    before=$(program_pids)
+    step "the setup again, over the running program: it closes it, and one copy runs afterwards"
+    install_silently
+    desk_poll 20 desk_is_gone "$before" || fail "the earlier copy ($before) still runs"
+    desk_poll 60 one_copy_runs || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
+    [[ "$(program_pids)" != "$before" ]] || fail "the earlier copy was not replaced"
+    desk_poll 20 run_values_name_installed || fail "auto-start values: $(describe_run_values)"
+    check_installed
+}
+
+case_uninstall() {
+    local other='"C:\Other Copy\Dictionary.exe"' quiet started
+    install_silently
+    start_from_link
+    step "another copy's auto-start value for this user, beside the installed program's"
+    wine reg add "$USER_RUN_KEY" /v "$RUN_VALUE" /d "$other" /f >/dev/null 2>&1 || fail "the other value could not be written"
+    [[ -n "$(run_value)" ]] || fail "the program wrote no machine's value here: $(describe_run_values)"
+
+    step "the uninstaller, as Settings runs it quietly, while the program runs"
+    quiet=$(uninstall_value QuietUninstallString)
+    quiet=${quiet#REG_SZ }
+    started=$(desk_now_ms)
+    # Windows runs the command line as it stands: its quoted path, then /S.
+    eval "wine $quiet" >>"$DESK_DIR/uninstall.log" 2>&1 || fail "the uninstaller exited $?"
+    desk_poll 60 uninstalled || fail "the uninstaller did not finish"
+    echo "   uninstalled in $(($(desk_now_ms) - started)) ms"
+    desk_poll 20 no_copy_runs || fail "the program still runs after the uninstall"
+    desk_wait_no_icon 20 || fail "the icon stayed in the tray"
+    nothing_installed
+    [[ -z "$(run_value)" ]] || fail "the installed program's auto-start value is left: $(describe_run_values)"
+    [[ "$(run_value "$USER_RUN_KEY")" == "$other" ]] || fail "another copy's value was not kept: $(describe_run_values)"
+}
+uninstalled() { [[ ! -e "$INSTALL_UNIX" ]] && ! uninstall_entry_exists; }
+
+# The setup as a user clicks through it: Enter takes each page's default button (I Agree, Install,
+# Finish), and "Start Vorda Dictionary" is ticked on the last page.
+case_shown_setup() {
+    step "the setup's pages, each taken with its default button"
+    wine "$SETUP_WINDOWS" >>"$DESK_DIR/setup.log" 2>&1 &
+    local setup=$! window page="" tries
+    desk_track_pid "$setup"
+    # Its caption is the same on every page: a page is known by the window's picture changing.
+    window=$(desk_wait_window "Vorda Dictionary Setup " 60) || fail "the setup's window did not open"
+    for tries in licence folder; do
+        desk_poll 30 setup_page_after "$window" "$page" || fail "the setup did not move on to its $tries page"
+        page=$SETUP_PAGE
+        desk_focus "$window" || fail "the setup's window could not be given the keyboard"
+        desk_key Return
+    done
+    desk_poll 60 uninstall_entry_exists || fail "Install did not install"
+    # The last page comes once the files are in; an Enter before it is lost, so it is pressed again.
+    for tries in 1 2 3 4 5; do
+        desk_poll 5 setup_page_after "$window" "$page" && desk_focus "$window" && desk_key Return
+        desk_poll 5 desk_is_gone "$setup" && break
+    done
+    desk_is_gone "$setup" || fail "the setup did not end after Finish"
+    desk_poll 60 one_copy_runs || fail "'Start Vorda Dictionary' started $(program_copies) copies, $(desk_icon_count) icons docked"
+    desk_poll 20 run_values_name_installed || fail "auto-start values: $(describe_run_values)"
+    check_installed
+}
+# Succeeds when WINDOW shows a picture other than BEFORE, the same as at the last look (a poll looks
+# every 0.1 s); sets SETUP_PAGE to it.
+setup_page_after() {
+    local now
+    now=$(window_picture "$1") || return 1
+    [[ "$now" == "${SETUP_LAST_LOOK:-}" && "$now" != "$2" ]] && SETUP_PAGE=$now && return 0
+    SETUP_LAST_LOOK=$now
+    return 1
+}
+window_picture() { desk_screenshot "$DESK_DIR/window.png" "$1" 2>/dev/null && md5sum <"$DESK_DIR/window.png"; }
+
+# A place the setup cannot install to; sets FOLDER (as /D= names it) and PLACE (the Unix folder that
+# must be left as it was).
+blocked_place() {
+    PLACE="$WINEPREFIX/drive_c/Blocked"
+    FOLDER='C:\Blocked\Vorda Dictionary'
+    rm -rf "$PLACE"
+    case $1 in
+    folder_is_a_file)
+        : >"$PLACE"
+        desk_on_cleanup "rm -f '$PLACE'"
+        return
+        ;;
+    esac
+    # The other two need a file system mounted, which only root may do here.
+    [[ $EUID == 0 ]] || { echo "SKIP: $1 needs a file system mounted, and only root may mount here" >&2; exit 77; }
+    mkdir -p "$PLACE"
+    desk_on_cleanup "rmdir '$PLACE'"
+    case $1 in
+    folder_read_only) mount --bind -o ro "$PLACE" "$PLACE" ;;
+    # Room for the folder and the small files, not for the program.
+    disk_full) mount -t tmpfs -o size=128k tmpfs "$PLACE" ;;
+    *) fail "no fault named '$1'" ;;
+    esac || fail "no file system could be mounted for $1"
+    desk_on_cleanup "umount '$PLACE'"
+}
+
+case_failed_install() {
+    blocked_place "$1"
+    step "a silent install into $FOLDER ($1) fails, says so and leaves nothing"
+    run_setup "/S /D=$FOLDER"
+    ((SETUP_STATUS != 0)) || fail "the setup exited 0"
+    echo "   exit $SETUP_STATUS: $(tr -d '\r' <"$SETUP_ERRORS")"
+    grep -q "Vorda Dictionary setup: " "$SETUP_ERRORS" || fail "the setup did not say why: '$(cat "$SETUP_ERRORS")'"
+    nothing_installed
+    if [[ -d "$PLACE" ]]; then
+        [[ -z "$(ls -A "$PLACE")" ]] || fail "$FOLDER keeps: $(ls -AR "$PLACE" | tr '\n' ' ')"
+    fi
+}
+
+wine_session_begin "setup-$case_name"
+mkdir -p "$WINEPREFIX/drive_c/setup"
+cp "$SETUP_EXE" "$WINEPREFIX/drive_c/setup/"
+SETUP_WINDOWS='C:\setup\'"${SETUP_EXE##*/}"
+setup_paths
+start_clean
+echo "== setup: $case_name"
+case $case_name in
+failed_install_*) case_failed_install "${case_name#failed_install_}" ;;
+*)
+    declare -F "case_$case_name" >/dev/null || fail "no case named '$case_name'"
+    "case_$case_name"
+    ;;
+esac
+start_clean
+echo "PASS: setup $case_name"
