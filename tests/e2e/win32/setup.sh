@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows setup and its uninstaller under Wine, on a private desktop with a tray host:
 #   setup.sh WORK_DIR SOURCE_DIR CASE
-# CASE: install, upgrade, uninstall, shown_setup, or failed_install_FAULT (folder_is_a_file,
+# CASE: install, upgrade, uninstall_ROAD (quiet, waited), shown_setup, or failed_install_FAULT (folder_is_a_file,
 # folder_read_only, disk_full). VORDA_SETUP_EXE is the setup to run; every case starts from a user without the program.
 # shellcheck source-path=SCRIPTDIR disable=SC2034,SC2119 # WINE_WORK and SOURCE_DIR are read by wine_session.sh
 set -euo pipefail
@@ -156,27 +156,42 @@ case_upgrade() {
     check_installed
 }
 
+# uninstall ROAD: quiet, as Settings runs the entry's QuietUninstallString (the uninstaller works on
+# from a copy of itself and returns at once); or waited, as a script does to learn the exit code: a
+# copy of the uninstaller run with _?= and the folder, which works in place of the launcher.
 case_uninstall() {
-    local other='"C:\Other Copy\Dictionary.exe"' quiet started
+    local road=$1 other='"C:\Other Copy\Dictionary.exe"' quiet started ours_key other_key ours
     install_silently
     start_from_link
-    step "another copy's auto-start value for this user, beside the installed program's"
-    wine reg add "$USER_RUN_KEY" /v "$RUN_VALUE" /d "$other" /f >/dev/null 2>&1 || fail "the other value could not be written"
     [[ -n "$(run_value)" ]] || fail "the program wrote no machine's value here: $(describe_run_values)"
+    # Both keys are tried each way: the quiet road meets the program's value in the machine's key,
+    # the waited one in the user's, where an ordinary start puts it; the other key names another copy.
+    # The waited road's is the bare path, as versions before quoting wrote it.
+    ours_key=$RUN_KEY other_key=$USER_RUN_KEY ours="\"$INSTALLED\""
+    [[ $road == quiet ]] || ours_key=$USER_RUN_KEY other_key=$RUN_KEY ours=$INSTALLED
+    step "the program's auto-start value under $ours_key ($ours), another copy's under $other_key"
+    wine reg add "$ours_key" /v "$RUN_VALUE" /d "$ours" /f >/dev/null 2>&1 &&
+        wine reg add "$other_key" /v "$RUN_VALUE" /d "$other" /f >/dev/null 2>&1 || fail "the values could not be written"
 
-    step "the uninstaller, as Settings runs it quietly, while the program runs"
-    quiet=$(uninstall_value QuietUninstallString)
-    quiet=${quiet#REG_SZ }
+    step "the uninstaller ($road), while the program runs"
     started=$(desk_now_ms)
-    # Windows runs the command line as it stands: its quoted path, then /S.
-    eval "wine $quiet" >>"$DESK_DIR/uninstall.log" 2>&1 || fail "the uninstaller exited $?"
-    desk_poll 60 uninstalled || fail "the uninstaller did not finish"
+    if [[ $road == quiet ]]; then
+        quiet=$(uninstall_value QuietUninstallString)
+        # The command line as it stands: the quoted path, then /S.
+        eval "timeout 120 wine ${quiet#REG_SZ }" >>"$DESK_DIR/uninstall.log" 2>&1 || fail "the uninstaller exited $?"
+        desk_poll 60 uninstalled || fail "the uninstaller did not finish"
+    else
+        cp "$INSTALL_UNIX/Uninstall.exe" "$WINEPREFIX/drive_c/setup/Uninstall.exe"
+        timeout 120 wine cmd /c "C:\setup\Uninstall.exe /S _?=$INSTALL_FOLDER" >>"$DESK_DIR/uninstall.log" 2>&1 ||
+            fail "the uninstaller exited $?"
+        uninstalled || fail "the uninstaller returned before it had finished"
+    fi
     echo "   uninstalled in $(($(desk_now_ms) - started)) ms"
     desk_poll 20 no_copy_runs || fail "the program still runs after the uninstall"
     desk_wait_no_icon 20 || fail "the icon stayed in the tray"
     nothing_installed
-    [[ -z "$(run_value)" ]] || fail "the installed program's auto-start value is left: $(describe_run_values)"
-    [[ "$(run_value "$USER_RUN_KEY")" == "$other" ]] || fail "another copy's value was not kept: $(describe_run_values)"
+    [[ -z "$(run_value "$ours_key")" ]] || fail "the installed program's auto-start value is left: $(describe_run_values)"
+    [[ "$(run_value "$other_key")" == "$other" ]] || fail "another copy's value was not kept: $(describe_run_values)"
 }
 uninstalled() { [[ ! -e "$INSTALL_UNIX" ]] && ! uninstall_entry_exists; }
 
@@ -265,6 +280,7 @@ start_clean
 echo "== setup: $case_name"
 case $case_name in
 failed_install_*) case_failed_install "${case_name#failed_install_}" ;;
+uninstall_*) case_uninstall "${case_name#uninstall_}" ;;
 *)
     declare -F "case_$case_name" >/dev/null || fail "no case named '$case_name'"
     "case_$case_name"
