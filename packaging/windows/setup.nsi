@@ -58,10 +58,12 @@ Var EndedCopies    ; how many running copies the setup closed
 Var EarlierInstall ; 1 where the folder already held the program
 Var Failure        ; why the setup stopped, where it said so itself
 
-; Closes every running copy of the installed program as Windows does at log-off: its window gets
-; WM_CLOSE, so it takes its icon away and leaves its auto-start value as it is. Copies elsewhere are
-; left running. Sets the error flag where a copy is still running 10 s later.
-!macro END_RUNNING_COPIES un
+; Closes running copies as Windows does at log-off: each main window gets WM_CLOSE, so the copy takes
+; its icon away and leaves its auto-start value as it is. The setup closes every copy, wherever it was
+; started from: they all share the one auto-start value, which a copy left running would delete at
+; its Exit. The uninstaller closes only the installed program's. Sets the error flag where a copy is
+; still running 10 s later.
+!macro END_RUNNING_COPIES un only_installed
 Function ${un}EndRunningCopies
     Push $0
     Push $1
@@ -82,8 +84,10 @@ Function ${un}EndRunningCopies
         ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
         System::Call 'kernel32::OpenProcess(i 0x101000, i 0, i r1) p .r2'
         ${If} $2 P<> 0
-            StrCpy $3 ""
-            System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
+            StrCpy $3 "$INSTDIR\${PROGRAM}"
+            !if ${only_installed}
+                System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
+            !endif
             ${If} $3 == "$INSTDIR\${PROGRAM}"
                 DetailPrint "Closing ${NAME} (process $1)"
                 SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
@@ -105,8 +109,8 @@ Function ${un}EndRunningCopies
     Pop $0
 FunctionEnd
 !macroend
-!insertmacro END_RUNNING_COPIES ""
-!insertmacro END_RUNNING_COPIES "un."
+!insertmacro END_RUNNING_COPIES "" 0
+!insertmacro END_RUNNING_COPIES "un." 1
 
 ; Writes TEXT to the error output a silent run was given, where it was given one.
 !macro TELL_ERROR_OUTPUT text

@@ -56,8 +56,8 @@ program_pids() {
     return 0
 }
 program_copies() { program_pids | wc -l; }
-one_copy_runs() { (($(program_copies) == 1)) && desk_has_icons 1; }
-no_copy_runs() { (($(program_copies) == 0)); }
+copies_run() { (($(program_copies) == $1)) && (($(desk_icon_count) == $1)); }
+one_copy_runs() { copies_run 1; }
 
 # The program's auto-start values: where the start's rights put one, it names the installed program,
 # and only one value in all names it.
@@ -95,12 +95,13 @@ install_silently() {
     echo "   installed in $(($(desk_now_ms) - started)) ms"
 }
 
-# Starts the program as the Start menu entry does, and waits for its icon and its auto-start value.
+# Starts the program as the Start menu entry does, and waits for its icon (COPIES in all, 1 unless
+# told) and its auto-start value.
 start_from_link() {
     step "the Start menu entry starts the installed program; its auto-start value names it"
     wine start /unix "$MENU_UNIX/Vorda Dictionary.lnk" >>"$DESK_DIR/program.log" 2>&1 ||
         fail "the Start menu entry could not be opened"
-    desk_poll 60 one_copy_runs || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
+    desk_poll 60 copies_run "${1:-1}" || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
     desk_poll 20 run_values_name_installed || fail "auto-start values: $(describe_run_values)"
 }
 
@@ -145,12 +146,18 @@ case_install() {
 case_upgrade() {
     install_silently
     start_from_link
+    step "the portable copy started too: two copies, two icons"
+    program_start
+    desk_poll 60 copies_run 2 || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
     local before
     before=$(program_pids)
-    step "the setup again, over the running program: it closes it, and one copy runs afterwards"
+    step "the setup again, over the running copies: it closes both, and the installed one runs afterwards"
     install_silently
-    desk_poll 20 desk_is_gone "$before" || fail "the earlier copy ($before) still runs"
-    desk_poll 60 one_copy_runs || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
+    local pid
+    for pid in $before; do
+        desk_poll 20 desk_is_gone "$pid" || fail "the earlier copy $pid still runs"
+    done
+    desk_poll 60 copies_run 1 || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
     [[ "$(program_pids)" != "$before" ]] || fail "the earlier copy was not replaced"
     desk_poll 20 run_values_name_installed || fail "auto-start values: $(describe_run_values)"
     check_installed
@@ -162,7 +169,12 @@ case_upgrade() {
 case_uninstall() {
     local road=$1 other='"C:\Other Copy\Dictionary.exe"' quiet started ours_key other_key ours
     install_silently
-    start_from_link
+    step "a portable copy runs beside the installed one"
+    program_start
+    desk_poll 60 copies_run 1 || fail "$(program_copies) copies run, $(desk_icon_count) icons docked"
+    local portable
+    portable=$(program_pids)
+    start_from_link 2
     [[ -n "$(run_value)" ]] || fail "the program wrote no machine's value here: $(describe_run_values)"
     # Both keys are tried each way: the quiet road meets the program's value in the machine's key,
     # the waited one in the user's, where an ordinary start puts it; the other key names another copy.
@@ -187,8 +199,8 @@ case_uninstall() {
         uninstalled || fail "the uninstaller returned before it had finished"
     fi
     echo "   uninstalled in $(($(desk_now_ms) - started)) ms"
-    desk_poll 20 no_copy_runs || fail "the program still runs after the uninstall"
-    desk_wait_no_icon 20 || fail "the icon stayed in the tray"
+    desk_poll 20 copies_run 1 || fail "$(program_copies) copies run after the uninstall, $(desk_icon_count) icons docked"
+    [[ "$(program_pids)" == "$portable" ]] || fail "the uninstall closed the portable copy, not the installed one"
     nothing_installed
     [[ -z "$(run_value "$ours_key")" ]] || fail "the installed program's auto-start value is left: $(describe_run_values)"
     [[ "$(run_value "$other_key")" == "$other" ]] || fail "another copy's value was not kept: $(describe_run_values)"
