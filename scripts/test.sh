@@ -46,10 +46,10 @@ if [[ -n "${why:-}" ]]; then
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     cmake --build build/win64 -j "$jobs" --target all vorda_setup
     native_options+=(-DVORDA_WINE_ARCH=win64 "-DVORDA_WINE_DICTIONARY_EXE=$PWD/build/win64/Dictionary.exe")
-    windows="build/win64/Dictionary.exe (64-bit) under 64-bit Wine, not the shipped program: $why"
+    windows="build/win64/Dictionary.exe (64-bit) and its setup under 64-bit Wine, not the shipped program: $why"
 else
     native_options+=(-DVORDA_WINE_ARCH=win32 "-DVORDA_WINE_DICTIONARY_EXE=$PWD/build/win32/Dictionary.exe")
-    windows="build/win32/Dictionary.exe (32-bit) under 32-bit Wine"
+    windows="build/win32/Dictionary.exe (32-bit) and its setup under 32-bit Wine"
 fi
 echo "Windows end-to-end and fault tests: $windows"
 

@@ -16,9 +16,9 @@ line=FAKE_$release status=FAKE_${release}_status
 echo "== [42 s] every test passed; Windows: ${!line}"
 exit "${!status}"
 STANDIN
-shipped="build/win32/Dictionary.exe (32-bit) under 32-bit Wine"
-other="build/win64/Dictionary.exe (64-bit) under 64-bit Wine, not the shipped program: this machine cannot run 32-bit Wine"
-no_32bit="build/win64/Dictionary.exe (64-bit) under 64-bit Wine, not the shipped program: this machine's kernel runs no 32-bit program (Exec format error)"
+shipped="build/win32/Dictionary.exe (32-bit) and its setup under 32-bit Wine"
+other="build/win64/Dictionary.exe (64-bit) and its setup under 64-bit Wine, not the shipped program: this machine cannot run 32-bit Wine"
+no_32bit="build/win64/Dictionary.exe (64-bit) and its setup under 64-bit Wine, not the shipped program: this machine's kernel runs no 32-bit program (Exec format error)"
 
 try() {   # try WANTED BOOKWORM-LINE BOOKWORM-STATUS TRIXIE-LINE TRIXIE-STATUS
     local output status
