@@ -57,6 +57,7 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 Var EndedCopies    ; how many running copies the setup closed
 Var EarlierInstall ; 1 where the folder already held the program
 Var Failure        ; why the setup stopped, where it said so itself
+Var HadEntry       ; the folder the Settings entry named before this run, if there was one
 
 ; Closes running copies as Windows does at log-off: each main window gets WM_CLOSE, so the copy takes
 ; its icon away and leaves its auto-start value as it is. The setup closes every copy, wherever it was
@@ -70,9 +71,10 @@ Function ${un}EndRunningCopies
     Push $2
     Push $3
     Push $4
+    Push $5
     StrCpy $4 0 ; windows looked at, a bound for a window that keeps coming back
+    StrCpy $5 0 ; copies that did not end
     StrCpy $0 0
-    ClearErrors
     ${Do}
         FindWindow $0 "${MAIN_WINDOW_CLASS}" "" 0 $0
         ${If} $0 = 0
@@ -90,18 +92,24 @@ Function ${un}EndRunningCopies
             !endif
             ${If} $3 == "$INSTDIR\${PROGRAM}"
                 DetailPrint "Closing ${NAME} (process $1)"
+                ; Whether the process ends tells, not how soon the window answered.
                 SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
                 System::Call 'kernel32::WaitForSingleObject(p r2, i 10000) i .r3'
                 ${If} $3 = 0
                     IntOp $EndedCopies $EndedCopies + 1
                     StrCpy $0 0 ; the list of windows changed: look again from the top
                 ${Else}
-                    SetErrors
+                    IntOp $5 $5 + 1
                 ${EndIf}
             ${EndIf}
             System::Call 'kernel32::CloseHandle(p r2)'
         ${EndIf}
     ${Loop}
+    ClearErrors
+    ${If} $5 > 0
+        SetErrors
+    ${EndIf}
+    Pop $5
     Pop $4
     Pop $3
     Pop $2
@@ -133,8 +141,10 @@ FunctionEnd
     Abort "${why}"
 !macroend
 
-; A folder given with /D= that NSIS finds unusable (a file on its way, a drive that is not there) is
-; silently swapped for the default one; the setup stops instead of installing where it was not asked.
+; The folder a /D= names, in every form a script may write it. NSIS itself reads only " /D=" as it
+; stands, last and unquoted, and silently swaps a folder it finds unusable (a file in its way, a drive
+; that is not there) for the default one; the setup stops instead of installing where it was not
+; asked. A quoted or lower-case /D=, which NSIS does not read, is taken as written.
 Function .onInit
     System::Call 'kernel32::GetCommandLineW() w .r0'
     StrLen $1 $0
@@ -145,19 +155,46 @@ Function .onInit
             Return
         ${EndIf}
         StrCpy $3 $0 4 $2
-    ${LoopUntil} $3 == " /D="
-    IntOp $2 $2 + 4
-    StrCpy $3 $0 "" $2
-    ${Do}
-        StrCpy $4 $3 1 -1
-        ${If} $4 != "\"
+        StrCpy $5 $0 5 $2
+        ${If} $3 == " /D="
+        ${OrIf} $5 == ' "/D='
             ${Break}
         ${EndIf}
-        StrCpy $3 $3 -1
     ${Loop}
-    ${If} $3 != $INSTDIR
+    ${If} $3 == " /D="
+        StrCpy $6 $0 "" $2
+        StrCpy $6 $6 4
+        IntOp $2 $2 + 4
+        StrCpy $3 $0 "" $2
+    ${Else}
+        StrCpy $6 ""
+        IntOp $2 $2 + 5
+        StrCpy $3 $0 "" $2
+        StrCpy $4 $3 1 -1
+        ${If} $4 == '"'
+            StrCpy $3 $3 -1
+        ${EndIf}
+    ${EndIf}
+    ; Both sides as Windows spells them in full: slashes, dots and a trailing backslash aside.
+    System::Call 'kernel32::GetFullPathNameW(w r3, i ${NSIS_MAX_STRLEN}, w .r4, p 0) i .r5'
+    ${If} $5 = 0
+        !insertmacro FAIL "The folder $3 cannot be used: it is no folder name."
+    ${EndIf}
+    ${Do}
+        StrCpy $5 $4 1 -1
+        ${If} $5 != "\"
+            ${Break}
+        ${EndIf}
+        StrCpy $4 $4 -1
+    ${Loop}
+    StrCmpS $6 " /D=" 0 taken_as_written
+    System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r5, p 0)'
+    ${If} $4 != $5
         !insertmacro FAIL "The folder $3 cannot be used: a file is in its way, or its drive is not there."
     ${EndIf}
+    Return
+taken_as_written:
+    StrCpy $INSTDIR $4
 FunctionEnd
 
 ; The program is started as the user who runs the setup, never elevated: an elevated start would
@@ -175,7 +212,7 @@ Function StartProgram
 FunctionEnd
 
 ; Puts one file in place: written next to its old self first, so that a setup that fails while
-; writing leaves the earlier program whole.
+; writing leaves the earlier program whole; then moved over it in one step.
 !macro PLACE_FILE name source
     ClearErrors
     File "/oname=${name}.new" "${source}"
@@ -184,10 +221,9 @@ FunctionEnd
     ${EndIf}
 !macroend
 !macro COMMIT_FILE name
-    ClearErrors
-    Delete "$INSTDIR\${name}"
-    Rename "$INSTDIR\${name}.new" "$INSTDIR\${name}"
-    ${If} ${Errors}
+    ; MOVEFILE_REPLACE_EXISTING
+    System::Call 'kernel32::MoveFileExW(w "$INSTDIR\${name}.new", w "$INSTDIR\${name}", i 1) i .r0'
+    ${If} $0 = 0
         !insertmacro FAIL "${name} could not be replaced in $INSTDIR."
     ${EndIf}
 !macroend
@@ -197,10 +233,9 @@ Section
     ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
         StrCpy $EarlierInstall 1
     ${EndIf}
-    Call EndRunningCopies
-    ${If} ${Errors}
-        !insertmacro FAIL "${NAME} is still running and does not close. Choose Exit in its tray menu, then run the setup again."
-    ${EndIf}
+    ; The Settings entry and the Start menu folder of an install this run did not make stay, whatever
+    ; becomes of this one.
+    ReadRegStr $HadEntry HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
     ClearErrors
     CreateDirectory "$INSTDIR"
@@ -215,6 +250,12 @@ Section
     WriteUninstaller "$INSTDIR\${UNINSTALLER}.new"
     ${If} ${Errors}
         !insertmacro FAIL "${UNINSTALLER} could not be written to $INSTDIR."
+    ${EndIf}
+
+    ; Only with every new file written are the running copies closed.
+    Call EndRunningCopies
+    ${If} ${Errors}
+        !insertmacro FAIL "${NAME} is still running and does not close. Choose Exit in its tray menu, then run the setup again."
     ${EndIf}
     !insertmacro COMMIT_FILE "${PROGRAM}"
     !insertmacro COMMIT_FILE "README.txt"
@@ -260,7 +301,7 @@ Function .onInstFailed
     ; A file that could not be written in full (a full disk) stops the setup in NSIS itself, which
     ; says so only in a box that a silent run does not show.
     ${If} $Failure == ""
-        !insertmacro TELL_ERROR_OUTPUT "A file could not be written to $INSTDIR: the disk may be full."
+        !insertmacro TELL_ERROR_OUTPUT "A file could not be written to $INSTDIR: it is read-only or in use, or the disk is full."
     ${EndIf}
     ; A failed upgrade leaves the earlier program in place: the copies it closed run again.
     ${If} $EarlierInstall = 1
@@ -279,10 +320,12 @@ Function .onInstFailed
         Delete "$INSTDIR\LICENSE.txt"
         Delete "$INSTDIR\${UNINSTALLER}"
         RMDir "$INSTDIR"
-        Delete "${MENU_FOLDER}\${NAME}.lnk"
-        Delete "${MENU_FOLDER}\Uninstall ${NAME}.lnk"
-        RMDir "${MENU_FOLDER}"
-        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+        ${If} $HadEntry == ""
+            Delete "${MENU_FOLDER}\${NAME}.lnk"
+            Delete "${MENU_FOLDER}\Uninstall ${NAME}.lnk"
+            RMDir "${MENU_FOLDER}"
+            DeleteRegKey HKCU "${UNINSTALL_KEY}"
+        ${EndIf}
     ${EndIf}
 FunctionEnd
 
@@ -302,16 +345,30 @@ Section "Uninstall"
     ${If} ${Errors}
         !insertmacro FAIL "${NAME} is still running and does not close. Choose Exit in its tray menu, then uninstall it again."
     ${EndIf}
+    SetOutPath "$TEMP" ; the folder cannot go while it is this process's own
+    Delete "$INSTDIR\${PROGRAM}"
+    ; A program that is still there keeps what finds and starts it: the entry, the links, the values.
+    ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
+        !insertmacro FAIL "${PROGRAM} could not be removed from $INSTDIR: it is read-only or in use."
+    ${EndIf}
     !insertmacro DELETE_RUN_VALUE_IF_OURS HKCU
     ; The machine's value only where this user may change it; elsewhere the delete is refused.
     !insertmacro DELETE_RUN_VALUE_IF_OURS HKLM
-    Delete "$INSTDIR\${PROGRAM}"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\LICENSE.txt"
     Delete "$INSTDIR\${UNINSTALLER}"
+    ; What an interrupted setup left.
+    Delete "$INSTDIR\${PROGRAM}.new"
+    Delete "$INSTDIR\README.txt.new"
+    Delete "$INSTDIR\LICENSE.txt.new"
+    Delete "$INSTDIR\${UNINSTALLER}.new"
     RMDir "$INSTDIR"
-    Delete "${MENU_FOLDER}\${NAME}.lnk"
-    Delete "${MENU_FOLDER}\Uninstall ${NAME}.lnk"
-    RMDir "${MENU_FOLDER}"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ; The entry and the links may by now be another folder's install.
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+        Delete "${MENU_FOLDER}\${NAME}.lnk"
+        Delete "${MENU_FOLDER}\Uninstall ${NAME}.lnk"
+        RMDir "${MENU_FOLDER}"
+        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${EndIf}
 SectionEnd

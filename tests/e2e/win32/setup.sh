@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows setup and its uninstaller under Wine, on a private desktop with a tray host:
 #   setup.sh WORK_DIR SOURCE_DIR CASE
-# CASE: install, upgrade, uninstall_ROAD (quiet, waited), shown_setup, or failed_install_FAULT (folder_is_a_file,
+# CASE: install, install_quoted_folder, upgrade, failed_upgrade, uninstall_ROAD (quiet, waited),
+# uninstall_replaced_folder, uninstall_blocked, shown_setup, or failed_install_FAULT (folder_is_a_file,
 # folder_read_only, disk_full). VORDA_SETUP_EXE is the setup to run; every case starts from a user without the program.
 # shellcheck source-path=SCRIPTDIR disable=SC2034,SC2119 # WINE_WORK and SOURCE_DIR are read by wine_session.sh
 set -euo pipefail
@@ -114,7 +115,8 @@ check_installed() {
     [[ -z "$(cd "$INSTALL_UNIX" && ls -A | grep -vxE 'Dictionary.exe|Uninstall.exe|README.txt|LICENSE.txt')" ]] ||
         fail "the install folder holds more: $(ls -A "$INSTALL_UNIX" | tr '\n' ' ')"
     cmp -s "$INSTALL_UNIX/Dictionary.exe" "$VORDA_SETUP_PROGRAM" || fail "the installed Dictionary.exe is not the one built"
-    [[ -f "$MENU_UNIX/Vorda Dictionary.lnk" ]] || fail "no Start menu entry 'Vorda Dictionary'"
+    [[ -f "$MENU_UNIX/Vorda Dictionary.lnk" && -f "$MENU_UNIX/Uninstall Vorda Dictionary.lnk" ]] ||
+        fail "the Start menu folder holds $(ls -A "$MENU_UNIX" 2>/dev/null | tr '\n' ' ')"
     local -A expected=(
         [DisplayName]="REG_SZ Vorda Dictionary"
         [DisplayVersion]="REG_SZ ${VORDA_VERSION:?}"
@@ -137,10 +139,29 @@ check_installed() {
         fail "the Uninstall entry's EstimatedSize is '$size', the files take $kib KiB"
 }
 
+# install [quoted_folder]: into the default folder, or into one a script names with a quoted /D=
+# (as a list of arguments is quoted), which NSIS alone would not read.
 case_install() {
-    install_silently
+    if [[ ${1:-} == quoted_folder ]]; then
+        use_folder 'C:\Quoted Place\Vorda Dictionary'
+        step "a silent install with a quoted /D= exits 0"
+        # wine quotes each argument with a space, as a list of arguments is quoted on Windows (Wine's
+        # cmd would escape the quotes instead).
+        local status=0
+        timeout 120 wine "$SETUP_WINDOWS" /S "/D=$INSTALL_FOLDER" 2>"$DESK_DIR/setup-errors.log" || status=$?
+        ((status == 0)) || fail "the setup exited $status: $(cat "$DESK_DIR/setup-errors.log")"
+    else
+        install_silently
+    fi
     check_installed
     start_from_link
+}
+# The install folder the rest of the case expects.
+use_folder() {
+    INSTALL_FOLDER=$1
+    INSTALLED="$INSTALL_FOLDER\\Dictionary.exe"
+    INSTALL_UNIX=$(unix_path "$INSTALL_FOLDER")
+    desk_on_cleanup "rm -rf '$INSTALL_UNIX'"
 }
 
 case_upgrade() {
@@ -193,9 +214,8 @@ case_uninstall() {
         eval "timeout 120 wine ${quiet#REG_SZ }" >>"$DESK_DIR/uninstall.log" 2>&1 || fail "the uninstaller exited $?"
         desk_poll 60 uninstalled || fail "the uninstaller did not finish"
     else
-        cp "$INSTALL_UNIX/Uninstall.exe" "$WINEPREFIX/drive_c/setup/Uninstall.exe"
-        timeout 120 wine cmd /c "C:\setup\Uninstall.exe /S _?=$INSTALL_FOLDER" >>"$DESK_DIR/uninstall.log" 2>&1 ||
-            fail "the uninstaller exited $?"
+        run_uninstaller_copy "$INSTALL_UNIX" "$INSTALL_FOLDER"
+        ((SETUP_STATUS == 0)) || fail "the uninstaller exited $SETUP_STATUS: $(cat "$SETUP_ERRORS")"
         uninstalled || fail "the uninstaller returned before it had finished"
     fi
     echo "   uninstalled in $(($(desk_now_ms) - started)) ms"
@@ -264,23 +284,100 @@ blocked_place() {
     case $1 in
     folder_read_only) mount --bind -o ro "$PLACE" "$PLACE" ;;
     # Room for the folder and the small files, not for the program.
-    disk_full) mount -t tmpfs -o size=128k tmpfs "$PLACE" ;;
+    disk_full) mount -t tmpfs -o "size=${2:-128k}" tmpfs "$PLACE" ;;
     *) fail "no fault named '$1'" ;;
     esac || fail "no file system could be mounted for $1"
     desk_on_cleanup "umount '$PLACE'"
 }
 
+# failed_install FAULT: the setup cannot install where it is asked; it says so, exits non-zero, and
+# leaves what was there as it was. The folder_read_only road meets a user who has the program
+# installed and running in the default folder: that install stays whole and keeps running.
 case_failed_install() {
-    blocked_place "$1"
-    step "a silent install into $FOLDER ($1) fails, says so and leaves nothing"
+    local fault=$1 running=""
+    if [[ $fault == folder_read_only ]]; then
+        install_silently
+        start_from_link
+        running=$(program_pids)
+    fi
+    blocked_place "$fault"
+    step "a silent install into $FOLDER ($fault) fails, says so and leaves nothing"
     run_setup "/S /D=$FOLDER"
-    ((SETUP_STATUS != 0)) || fail "the setup exited 0"
-    echo "   exit $SETUP_STATUS: $(tr -d '\r' <"$SETUP_ERRORS")"
-    grep -q "Vorda Dictionary setup: " "$SETUP_ERRORS" || fail "the setup did not say why: '$(cat "$SETUP_ERRORS")'"
-    nothing_installed
+    check_failed_setup
+    if [[ -n "$running" ]]; then
+        check_installed
+        [[ "$(program_pids)" == "$running" ]] || fail "the running copy was closed: $(program_pids)"
+    else
+        nothing_installed
+    fi
     if [[ -d "$PLACE" ]]; then
         [[ -z "$(ls -A "$PLACE")" ]] || fail "$FOLDER keeps: $(ls -AR "$PLACE" | tr '\n' ' ')"
     fi
+}
+check_failed_setup() {
+    ((SETUP_STATUS != 0)) || fail "the setup exited 0"
+    echo "   exit $SETUP_STATUS: $(tr -d '\r' <"$SETUP_ERRORS")"
+    grep -q "Vorda Dictionary setup: " "$SETUP_ERRORS" || fail "the setup did not say why: '$(cat "$SETUP_ERRORS")'"
+}
+
+# An upgrade on a disk too full for the new files: the earlier install stays whole, and its running
+# copy is never closed.
+case_failed_upgrade() {
+    blocked_place disk_full 1m
+    use_folder "$FOLDER"
+    install_silently "/D=$FOLDER"
+    start_from_link
+    local running free
+    running=$(program_pids)
+    step "the disk filled up, then the setup again: it fails, and the install and its copy stay"
+    free=$(df -k --output=avail "$PLACE" | tail -n 1)
+    head -c $(((free - 64) * 1024)) /dev/zero >"$PLACE/filler" || true
+    run_setup "/S /D=$FOLDER"
+    check_failed_setup
+    rm -f "$PLACE/filler"
+    check_installed
+    [[ "$(program_pids)" == "$running" ]] || fail "the running copy was closed: $(program_pids)"
+}
+
+# A program installed again in a second folder owns the Settings entry and the links: the first
+# folder's uninstaller takes only its own files.
+case_uninstall_replaced_folder() {
+    install_silently
+    local first_unix=$INSTALL_UNIX first=$INSTALL_FOLDER
+    use_folder 'C:\Second\Vorda Dictionary'
+    install_silently "/D=$INSTALL_FOLDER"
+    step "the first folder's uninstaller"
+    run_uninstaller_copy "$first_unix" "$first"
+    ((SETUP_STATUS == 0)) || fail "the uninstaller exited $SETUP_STATUS: $(cat "$SETUP_ERRORS")"
+    [[ ! -e "$first_unix" ]] || fail "the first folder is left: $(ls -A "$first_unix" | tr '\n' ' ')"
+    check_installed
+}
+
+# An uninstall that cannot remove the program (a read-only folder): it says so, exits non-zero, and
+# keeps the Settings entry, the links and the auto-start value, which still find the program.
+case_uninstall_blocked() {
+    [[ $EUID == 0 ]] || { echo "SKIP: a read-only folder needs a mount, and only root may mount here" >&2; exit 77; }
+    install_silently
+    start_from_link
+    local value
+    value=$(run_value)
+    mount --bind -o ro "$INSTALL_UNIX" "$INSTALL_UNIX" || fail "the install folder could not be made read-only"
+    desk_on_cleanup "umount '$INSTALL_UNIX' 2>/dev/null"
+    step "the uninstaller, waited for, on a read-only folder"
+    run_uninstaller_copy "$INSTALL_UNIX" "$INSTALL_FOLDER"
+    check_failed_setup
+    umount "$INSTALL_UNIX"
+    check_installed
+    [[ "$(run_value)" == "$value" ]] || fail "the auto-start value changed: $(describe_run_values)"
+}
+
+# run_uninstaller_copy UNIX_FOLDER FOLDER: the folder's uninstaller as a script runs it to wait for it,
+# a copy with _?=; its exit code in SETUP_STATUS, its error output in SETUP_ERRORS.
+run_uninstaller_copy() {
+    cp "$1/Uninstall.exe" "$WINEPREFIX/drive_c/setup/Uninstall.exe"
+    SETUP_STATUS=0
+    SETUP_ERRORS="$DESK_DIR/uninstall-errors.log"
+    timeout 120 wine cmd /c "C:\\setup\\Uninstall.exe /S _?=$2" 2>"$SETUP_ERRORS" || SETUP_STATUS=$?
 }
 
 wine_session_begin "setup-$case_name"
@@ -292,7 +389,8 @@ start_clean
 echo "== setup: $case_name"
 case $case_name in
 failed_install_*) case_failed_install "${case_name#failed_install_}" ;;
-uninstall_*) case_uninstall "${case_name#uninstall_}" ;;
+install_*) case_install "${case_name#install_}" ;;
+uninstall_quiet | uninstall_waited) case_uninstall "${case_name#uninstall_}" ;;
 *)
     declare -F "case_$case_name" >/dev/null || fail "no case named '$case_name'"
     "case_$case_name"
