@@ -7,6 +7,7 @@ byte for byte, with the zip's README.txt and LICENSE.txt.
 import os
 import pathlib
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -53,7 +54,11 @@ if sorted(icons) != sorted(wanted):
     fail(f"the setup's icons ({[len(icon) for icon in icons]} bytes) are not text.ico's images ({[len(w) for w in wanted]} bytes)")
 
 with tempfile.TemporaryDirectory() as folder:
-    listing = subprocess.run(["7zz", "x", "-y", f"-o{folder}", str(setup)], capture_output=True, text=True)
+    # Debian 12's 7zip names its program 7zz, Debian 13's 7z.
+    seven_zip = shutil.which("7zz") or shutil.which("7z")
+    if not seven_zip:
+        sys.exit("FAIL: 7-Zip is not installed; scripts/install-deps.sh --test installs it from 7zip")
+    listing = subprocess.run([seven_zip, "x", "-y", f"-o{folder}", str(setup)], capture_output=True, text=True)
     if listing.returncode != 0:
         sys.exit(f"FAIL: 7-Zip could not unpack the setup: {listing.stdout}{listing.stderr}")
     unpacked = pathlib.Path(folder)
