@@ -37,7 +37,8 @@ IconPixmapList PicturesOf(const QIcon& icon)
 {
     IconPixmapList pictures;
     for (const QSize size : icon.availableSizes()) {
-        const QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        // At one device pixel a pixel: the host scales for its screen itself.
+        const QImage image = icon.pixmap(size, 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
         QByteArray argb(static_cast<qsizetype>(image.width()) * image.height() * 4, Qt::Uninitialized);
         auto* out = reinterpret_cast<quint32*>(argb.data());
         for (int y = 0; y < image.height(); ++y) {
