@@ -1,5 +1,6 @@
 #include "app/IconSizes.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace vorda {
@@ -16,26 +17,19 @@ IconPicture IconAtSize(const IconPicture& drawn16, const IconPicture& drawn32, i
 {
     IconPicture out{size > 0 ? size : 0, {}};
     out.pixels.assign(At(0, out.size, out.size), 0);
-    if (out.size == 0) {
-        return out;
-    }
-    if (out.size < drawn16.size) {
-        for (int y = 0; y < out.size; ++y) {
-            for (int x = 0; x < out.size; ++x) {
-                out.pixels[At(x, y, out.size)] =
-                    drawn16.pixels[At(x * drawn16.size / out.size, y * drawn16.size / out.size, drawn16.size)];
+    const bool large = out.size >= drawn32.size &&
+                       out.size / drawn32.size * drawn32.size >= out.size / drawn16.size * drawn16.size;
+    const IconPicture& source = large ? drawn32 : drawn16;
+    const int factor = std::max(1, out.size / source.size);
+    const int drawn = factor * source.size;
+    const int margin = (out.size - drawn) / 2; // below 16 less than nothing: the edges are cut
+    for (int y = 0; y < out.size; ++y) {
+        for (int x = 0; x < out.size; ++x) {
+            const int sx = x - margin;
+            const int sy = y - margin;
+            if (sx >= 0 && sy >= 0 && sx < drawn && sy < drawn) {
+                out.pixels[At(x, y, out.size)] = source.pixels[At(sx / factor, sy / factor, source.size)];
             }
-        }
-        return out;
-    }
-    const IconPicture& source = out.size / drawn32.size * drawn32.size >= out.size / drawn16.size * drawn16.size
-                                    ? drawn32
-                                    : drawn16;
-    const int factor = out.size / source.size;
-    const int margin = (out.size - factor * source.size) / 2;
-    for (int y = 0; y < factor * source.size; ++y) {
-        for (int x = 0; x < factor * source.size; ++x) {
-            out.pixels[At(margin + x, margin + y, out.size)] = source.pixels[At(x / factor, y / factor, source.size)];
         }
     }
     return out;

@@ -22,7 +22,7 @@ inline constexpr std::array<int, 9> kTrayIconSizes{16, 20, 22, 24, 32, 40, 44, 4
 
 // The picture at `size`: the largest whole multiple of a drawn picture (each pixel a block of
 // pixels) that fits, the larger drawn one when two fit alike, centred on a transparent square.
-// Below 16 the 16 px picture keeps every few of its pixels, so no colour is made up.
+// Below 16 the 16 px picture is centred all the same, its edges cut.
 [[nodiscard]] IconPicture IconAtSize(const IconPicture& drawn16, const IconPicture& drawn32, int size);
 
 } // namespace vorda
