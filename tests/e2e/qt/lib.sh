@@ -221,6 +221,14 @@ qt_wait_watcher_item() {
     desk_poll "$1" qt_watcher_holds_program || fail "the watcher holds no item of the program: $(qt_watcher_items)"
     QT_ITEM=$(qt_watcher_items | grep -m1 "org.kde.StatusNotifierItem-$QT_PID-")
 }
+# qt_start_program_item [COMMAND PREFIX...]: starts the program (through the prefix) beside a real
+# host and waits until the host's watcher holds its item.
+qt_start_program_item() {
+    "$@" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+    QT_PID=$!
+    desk_track_pid "$QT_PID"
+    qt_wait_watcher_item 20
+}
 # qt_item_call METHOD ARGS...: a call to the item, as its host makes it.
 qt_item_call() {
     "${QT_AS_USER[@]}" dbus-send --session --print-reply --dest="$QT_ITEM" /StatusNotifierItem "$@"
@@ -535,4 +543,88 @@ QT_DRAWN=""
 qt_icon_exact() {
     desk_require python3
     QT_DRAWN=$(python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/icon_pixels.py" "$1" "$QT_PICTURES" "$2" 2>&1)
+}
+
+# --- Desktops' own panels ----------------------------------------------------------------------
+
+# qt_start_xfce_panel ROW ICON-SIZE: on a bare desktop, xfce4-panel along the top, ROW pixels high,
+# its icons ICON-SIZE pixels (0: as the row allows), holding the tray plugin and nothing else, on a
+# session bus of its own (exported); waits until its tray is the StatusNotifierItem watcher.
+qt_start_xfce_panel() {
+    desk_require xfce4-panel
+    local panel_config="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+    mkdir -p "$panel_config"
+    cat >"$panel_config/xfce4-panel.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="icon-size" type="uint" value="$2"/>
+      <property name="size" type="uint" value="$1"/>
+      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+    qt_start_session_bus
+    xfce4-panel --disable-wm-check >"$DESK_DIR/panel.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the panel's tray took no watcher name: $(cat "$DESK_DIR/panel.log")"
+}
+
+# qt_start_gnome_shell SCALE: on a bare desktop, GNOME Shell headless on Wayland with XWayland, its
+# screen at SCALE times, the AppIndicator extension on, as the compositor's user, with a system bus
+# (the shell asks it for logind) and a session bus of its own; exports DISPLAY and XAUTHORITY of its
+# X display. Starts the seat helper (gnome_seat_devices.py), whose commands qt_gnome_seat sends.
+qt_start_gnome_shell() {
+    desk_require gnome-shell gsettings dbus-daemon python3
+    local extension=ubuntu-appindicators@ubuntu.com
+    [[ -d /usr/share/gnome-shell/extensions/$extension ]] ||
+        fail "the AppIndicator extension is missing (Debian package gnome-shell-extension-appindicator)"
+    [[ -n "$QT_SHARED" ]] || qt_prepare_user_session
+    "${QT_AS_USER[@]}" dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/system-bus" \
+        >"$DESK_DIR/system-bus.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 10 test -S "$XDG_RUNTIME_DIR/system-bus" || fail "the system bus did not start"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/system-bus"
+    qt_start_session_bus
+    local settings=("${QT_AS_USER[@]}" env GSETTINGS_BACKEND=dconf gsettings set)
+    "${settings[@]}" org.gnome.shell disable-user-extensions false || fail "gsettings cannot write the shell's settings"
+    "${settings[@]}" org.gnome.shell enabled-extensions "['$extension']"
+    "${settings[@]}" org.gnome.desktop.interface scaling-factor "$1"
+    # The extension draws every icon a little see-through (240 of 255) unless told otherwise.
+    "${settings[@]}" org.gnome.shell.extensions.appindicator icon-opacity 255 || fail "gsettings cannot write the extension's settings"
+    unset DISPLAY
+    qt_start_compositor gnome-shell env XDG_SESSION_TYPE=wayland gnome-shell --headless --wayland \
+        --virtual-monitor 1280x800
+    qt_gnome_x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$DESK_DIR/gnome-shell.log" | head -n 1; }
+    desk_poll 20 eval '[[ -n "$(qt_gnome_x_display)" ]]' || fail "GNOME Shell started no XWayland: $(tail -n 5 "$DESK_DIR/gnome-shell.log")"
+    DISPLAY=$(qt_gnome_x_display)
+    XAUTHORITY=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n 1)
+    export DISPLAY XAUTHORITY
+    desk_poll 20 grep -q "GNOME Shell started" "$DESK_DIR/gnome-shell.log" || fail "GNOME Shell did not finish starting"
+    desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the extension's watcher did not come"
+    mkfifo "$DESK_DIR/seat.in"
+    "${QT_AS_USER[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/gnome_seat_devices.py" 1280 <"$DESK_DIR/seat.in" \
+        >"$DESK_DIR/seat.log" 2>&1 &
+    desk_track_pid $!
+    exec {QT_SEAT_IN}>"$DESK_DIR/seat.in"
+    desk_on_cleanup "exec $QT_SEAT_IN>&-"
+    desk_poll 10 grep -q ready "$DESK_DIR/seat.log" || fail "no seat helper: $(cat "$DESK_DIR/seat.log")"
+}
+# qt_gnome_seat COMMAND...: a command to the seat helper; prints its answer.
+qt_gnome_seat() {
+    local before
+    before=$(wc -l <"$DESK_DIR/seat.log")
+    printf '%s\n' "$*" >&"$QT_SEAT_IN"
+    desk_poll 30 eval '(($(wc -l <"$DESK_DIR/seat.log") > before))' || fail "the seat helper did not answer '$*'"
+    tail -n 1 "$DESK_DIR/seat.log"
 }

@@ -19,6 +19,7 @@ case $host in
 esac
 name=$host${size:+-$size}
 
+shot="$DESK_DIR/screen.png"
 # shoot FILE: a screenshot of the whole screen the host draws on; set by each host below.
 shoot() { desk_screenshot "$1"; }
 # What the host must have drawn besides being exact (the XEmbed window's own size), and the sizes
@@ -39,15 +40,30 @@ case $host in
         more_sizes=("$window_side")
         drawn_as_expected() { [[ $'\n'"$QT_DRAWN" == *$'\n'"$window_side 1 "* ]]; }
         ;;
+    xfce)
+        qt_start_bare_desktop
+        step "xfce4-panel $size px high, its icon size as the row allows; the program's item on its bus"
+        qt_start_xfce_panel "$size" 0
+        qt_start_program_item
+        ;;
+    gnome)
+        qt_start_bare_desktop
+        step "GNOME Shell at scale $size with the AppIndicator extension; the program's item"
+        qt_start_gnome_shell "$size"
+        qt_start_program_item "${QT_AS_USER[@]}"
+        shot="$QT_SHARED/runtime/screen.png" # the shell writes it as the compositor's user
+        shoot() { [[ "$(qt_gnome_seat shot 0 0 $((1280 / size)) $((800 / size)) "$1")" == "shot "* ]]; }
+        ;;
 esac
 
 qt_write_pictures "${more_sizes[@]}"
-shot="$DESK_DIR/screen.png" crop="$DESK_DIR/icon.png"
+crop="$DESK_DIR/icon.png"
 exact() { rm -f "$shot" && shoot "$shot" && qt_icon_exact "$shot" "$crop" && drawn_as_expected; }
 # Polled: a host may draw the icon a moment after it has it.
 exact_in_time=0
 desk_poll 15 exact && exact_in_time=1
 [[ -f "$crop" ]] && cp "$crop" "$VORDA_SCREENSHOT_DIR/tray-icon-$name.png"
+((exact_in_time)) || [[ ! -f "$shot" ]] || cp "$shot" "$VORDA_SCREENSHOT_DIR/tray-screen-$name.png"
 ((exact_in_time)) || fail "$name: the icon is not the program's picture: $QT_DRAWN (see $VORDA_SCREENSHOT_DIR/tray-icon-$name.png)"
 read -r _ scale _ <<<"$QT_DRAWN"
 sizes=$(cut -d' ' -f1 <<<"$QT_DRAWN" | tr '\n' ' ')
