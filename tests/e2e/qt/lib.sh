@@ -628,3 +628,66 @@ qt_gnome_seat() {
     desk_poll 30 eval '(($(wc -l <"$DESK_DIR/seat.log") > before))' || fail "the seat helper did not answer '$*'"
     tail -n 1 "$DESK_DIR/seat.log"
 }
+
+# qt_start_plasma [bare]: on a bare desktop, KDE Plasma headless (5.27 on Debian 12, 6.3 on Debian
+# 13) as the compositor's user: KWin on a virtual 1280x800 output with XWayland, the
+# StatusNotifierWatcher of kded (kded5 or kded6, as plasmashell's version asks) and, but for bare,
+# plasmashell as the host. Sets QT_KWIN_DISPLAY to KWin's X display and QT_PLASMA_MAJOR. KWin lets
+# anyone take its screenshots (qt_kwin_screenshot) where it composites with OpenGL: QT_KWIN_COMPOSE=O2
+# (its own choice is Q, QPainter, which takes none).
+QT_KWIN_DISPLAY="" QT_PLASMA_MAJOR=""
+qt_start_plasma() {
+    desk_require kwin_wayland plasmashell dbus-daemon
+    # Plasma 5 has kded5, Plasma 6 kded6: the module daemon of the installed Plasma's major version,
+    # as its package says (plasmashell 6.3 --version crashes without a display).
+    local plasma_version kded as_user
+    plasma_version=$(dpkg-query -W -f='${Version}' plasma-workspace 2>/dev/null)
+    QT_PLASMA_MAJOR=$(sed -n 's/^\([0-9]*:\)\{0,1\}\([0-9]*\)\..*/\2/p' <<<"$plasma_version")
+    [[ -n "$QT_PLASMA_MAJOR" ]] || fail "the plasma-workspace package names no version: '$plasma_version'"
+    # A crash of a KDE program would start its crash dialog and wait on it; the test is to fail instead.
+    export KDE_DEBUG=1
+    kded=kded$QT_PLASMA_MAJOR
+    desk_require "$kded"
+    [[ -n "$QT_SHARED" ]] || qt_prepare_user_session
+    qt_start_session_bus
+    as_user=("${QT_AS_USER[@]}")
+
+    step "KWin on a virtual output with XWayland"
+    # The packaged binary asks for a file capability that an unprivileged container refuses; a copy has none.
+    cp /usr/bin/kwin_wayland "$QT_SHARED/bin/kwin_wayland"
+    # KWin hands the displays it made to the programs it starts; this one writes them down, then stays
+    # as a session's programs do, until the test ends it (by the pid it leaves).
+    printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
+    chmod 755 "$QT_SHARED/bin/session-env"
+    unset DISPLAY
+    qt_start_compositor kwin env KWIN_COMPOSE=${QT_KWIN_COMPOSE:-Q} KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$QT_SHARED/bin/kwin_wayland" \
+        --virtual --no-lockscreen --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
+    desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
+    QT_KWIN_DISPLAY=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
+    desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
+    desk_track_pid "$(cat "$HOME/session-env.pid")"
+
+    local host="plasmashell $QT_PLASMA_MAJOR, the host"
+    [[ "${1:-}" == bare ]] && host="no plasmashell"
+    step "$kded's watcher and $host"
+    "${as_user[@]}" env QT_QPA_PLATFORM=offscreen "$kded" >"$DESK_DIR/kded.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 10 qt_bus_has_owner "org.kde.$kded" || fail "$kded did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
+    "${as_user[@]}" dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
+        string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
+    desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
+    [[ "${1:-}" == bare ]] && return 0
+    "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 40 qt_plasma_host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
+}
+qt_plasma_host_registered() {
+    [[ "$("${QT_AS_USER[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
+}
+# qt_kwin_screenshot FILE: the whole of KWin's output as PNG (kwin_screenshot.py); FILE must be
+# where the compositor's user can write.
+qt_kwin_screenshot() {
+    "${QT_AS_USER[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/kwin_screenshot.py" "$1" >>"$DESK_DIR/kwin-screenshot.log" 2>&1
+}

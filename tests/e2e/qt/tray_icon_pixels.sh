@@ -54,6 +54,15 @@ case $host in
         shot="$QT_SHARED/runtime/screen.png" # the shell writes it as the compositor's user
         shoot() { [[ "$(qt_gnome_seat shot 0 0 $((1280 / size)) $((800 / size)) "$1")" == "shot "* ]]; }
         ;;
+    plasma)
+        qt_start_bare_desktop
+        # KWin takes screenshots only where it composites with OpenGL (Mesa's software renderer here).
+        QT_KWIN_COMPOSE=O2 qt_start_plasma
+        step "the program's item on Plasma's panel"
+        qt_start_program_item "${QT_AS_USER[@]}"
+        shot="$QT_SHARED/runtime/screen.png" # written as the compositor's user
+        shoot() { qt_kwin_screenshot "$1"; }
+        ;;
 esac
 
 qt_write_pictures "${more_sizes[@]}"
