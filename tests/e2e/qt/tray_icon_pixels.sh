@@ -9,6 +9,7 @@
 #   tray_icon_pixels.sh xfce ROW        xfce4-panel's tray, the panel ROW pixels high, icon size its own
 #   tray_icon_pixels.sh gnome SCALE     GNOME Shell's top bar with the AppIndicator extension, at SCALE
 #   tray_icon_pixels.sh plasma          Plasma's panel, KWin headless
+# The hosts of the item then see the icon theme the program wrote for them go when it ends.
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 host=${1:-} size=${2:-}
@@ -74,6 +75,14 @@ desk_poll 15 exact && exact_in_time=1
 [[ -f "$crop" ]] && cp "$crop" "$VORDA_SCREENSHOT_DIR/tray-icon-$name.png"
 ((exact_in_time)) || [[ ! -f "$shot" ]] || cp "$shot" "$VORDA_SCREENSHOT_DIR/tray-screen-$name.png"
 ((exact_in_time)) || fail "$name: the icon is not the program's picture: $QT_DRAWN (see $VORDA_SCREENSHOT_DIR/tray-icon-$name.png)"
+if [[ "$host" != trayer ]]; then
+    step "the program ends as a session ends it: the icon theme it wrote for the host goes with it"
+    [[ -n "$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'vorda-dictionary-*')" ]] || fail "no icon theme in $XDG_RUNTIME_DIR"
+    kill -TERM "$QT_PID"
+    qt_wait_program_end 10
+    left=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'vorda-dictionary-*')
+    [[ -z "$left" ]] || fail "the program left its icon theme behind: $left"
+fi
 read -r _ scale _ <<<"$QT_DRAWN"
 sizes=$(cut -d' ' -f1 <<<"$QT_DRAWN" | tr '\n' ' ')
 echo "PASS ($name): the icon is, pixel for pixel$( ((scale > 1)) && echo " at ${scale}x"), the program's picture of ${sizes% } px (alike but for their margins)"

@@ -104,7 +104,9 @@ ItemToolTip StatusNotifierItem::ToolTip() const { return {QString(), {}, toolTip
 
 void StatusNotifierItem::SetIcon(const QIcon& icon)
 {
+    icon_ = icon;
     pictures_ = PicturesOf(icon);
+    iconName_ = theme_.NameOf(icon);
     if (shown_) {
         emit NewIcon();
     }
@@ -132,6 +134,7 @@ void StatusNotifierItem::Show()
         return;
     }
     shown_ = true;
+    iconName_ = theme_.NameOf(icon_);
     Register();
 }
 
@@ -141,6 +144,7 @@ void StatusNotifierItem::Hide()
         return;
     }
     shown_ = false;
+    theme_.Remove();
     registerAgain_.stop();
     bus_.unregisterService(serviceName_);
     bus_.unregisterObject(kItemPath);

@@ -1,5 +1,6 @@
 #include "platform/qt/tray/TrayPictures.h"
 
+#include <QFileInfo>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QPaintDevice>
@@ -28,7 +29,7 @@ IconPicture PictureOf(const QImage& read)
 
 class TrayIconEngine final : public QIconEngine {
 public:
-    explicit TrayIconEngine(DrawnPictures drawn) : drawn_(std::move(drawn)) {}
+    TrayIconEngine(DrawnPictures drawn, QString name) : drawn_(std::move(drawn)), name_(std::move(name)) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode /*mode*/, QIcon::State /*state*/) override
     {
@@ -59,12 +60,14 @@ public:
         return sizes;
     }
 
-    [[nodiscard]] QIconEngine* clone() const override { return new TrayIconEngine(drawn_); }
+    [[nodiscard]] QIconEngine* clone() const override { return new TrayIconEngine(drawn_, name_); }
+    QString iconName() override { return name_; }
     [[nodiscard]] QString key() const override { return QStringLiteral("VordaTrayIcon"); }
     bool isNull() override { return false; }
 
 private:
     DrawnPictures drawn_;
+    QString name_;
 };
 
 } // namespace
@@ -106,7 +109,8 @@ QImage TrayPicture(const DrawnPictures& drawn, QSize size)
 QIcon TrayIconOf(const QString& icoPath)
 {
     std::optional<DrawnPictures> drawn = ReadDrawnPictures(icoPath);
-    return drawn ? QIcon(new TrayIconEngine(std::move(*drawn))) : QIcon();
+    const QString name = QStringLiteral("vorda-dictionary-") + QFileInfo(icoPath).completeBaseName();
+    return drawn ? QIcon(new TrayIconEngine(std::move(*drawn), name)) : QIcon();
 }
 
 } // namespace vorda::qt
