@@ -9,7 +9,7 @@ panels do not use; the box of those pixels must be a picture's box in whole mult
 exact scaling), and then every opaque pixel of that picture, so scaled, must be on the screen
 unchanged; where the picture is transparent the host may draw anything. Prints "SIZE K X Y" for
 each picture that matches, SIZE its size, K the host's scale and X,Y where its corner is on the
-screen, and writes the drawn icon, a little around it, to CROP; exits 1 when none matches, saying
+screen, and writes a square about the drawn icon to CROP; exits 1 when none matches, saying
 why.
 """
 
@@ -72,9 +72,10 @@ def main():
         print("no pixel of the icon's pure colours on the screen")
         return 1
     bx, by, bw, bh = box
-    margin = 3
-    subprocess.run(["convert", shot_path, "-crop", f"{bw + 2 * margin}x{bh + 2 * margin}+{bx - margin}+{by - margin}",
-                    "+repage", crop], check=True)
+    # A square about the box, wide enough for a smoothed icon's paler edges.
+    side = max(bw, bh) + 12
+    left, top = bx + bw // 2 - side // 2, by + bh // 2 - side // 2
+    subprocess.run(["convert", shot_path, "-crop", f"{side}x{side}+{left}+{top}", "+repage", crop], check=True)
     found, tried = [], []
     pictures = sorted(glob.glob(glob.escape(prefix) + "-*.png"),
                       key=lambda path: int(re.search(r"-(\d+)\.png$", path).group(1)))
