@@ -10,8 +10,9 @@ import sys
 
 from gi.repository import Gio, GLib
 
-# QImage's formats that KWin sends: 32 bits a pixel, blue first in memory on this machine.
-FORMATS = {4: "bgra", 5: "bgra", 6: "bgra"}
+# QImage's formats that KWin sends, 32 bits a pixel: RGB32 and ARGB32 (blue first in memory on this
+# machine), RGBX8888 and RGBA8888 (red first); premultiplied or not is alike for opaque pixels.
+FORMATS = {4: "bgra", 5: "bgra", 6: "bgra", 16: "rgba", 17: "rgba", 18: "rgba"}
 
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 read_end, write_end = os.pipe()

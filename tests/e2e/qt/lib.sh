@@ -605,8 +605,7 @@ qt_start_gnome_shell() {
     unset DISPLAY
     qt_start_compositor gnome-shell env XDG_SESSION_TYPE=wayland gnome-shell --headless --wayland \
         --virtual-monitor 1280x800
-    qt_gnome_x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$DESK_DIR/gnome-shell.log" | head -n 1; }
-    desk_poll 20 eval '[[ -n "$(qt_gnome_x_display)" ]]' || fail "GNOME Shell started no XWayland: $(tail -n 5 "$DESK_DIR/gnome-shell.log")"
+    desk_poll 20 qt_gnome_x_display_known || fail "GNOME Shell started no XWayland: $(tail -n 5 "$DESK_DIR/gnome-shell.log")"
     DISPLAY=$(qt_gnome_x_display)
     XAUTHORITY=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n 1)
     export DISPLAY XAUTHORITY
@@ -620,14 +619,17 @@ qt_start_gnome_shell() {
     desk_on_cleanup "exec $QT_SEAT_IN>&-"
     desk_poll 10 grep -q ready "$DESK_DIR/seat.log" || fail "no seat helper: $(cat "$DESK_DIR/seat.log")"
 }
+qt_gnome_x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$DESK_DIR/gnome-shell.log" | head -n 1; }
+qt_gnome_x_display_known() { [[ -n "$(qt_gnome_x_display)" ]]; }
 # qt_gnome_seat COMMAND...: a command to the seat helper; prints its answer.
 qt_gnome_seat() {
     local before
     before=$(wc -l <"$DESK_DIR/seat.log")
     printf '%s\n' "$*" >&"$QT_SEAT_IN"
-    desk_poll 30 eval '(($(wc -l <"$DESK_DIR/seat.log") > before))' || fail "the seat helper did not answer '$*'"
+    desk_poll 30 qt_gnome_seat_answered "$before" || fail "the seat helper did not answer '$*'"
     tail -n 1 "$DESK_DIR/seat.log"
 }
+qt_gnome_seat_answered() { (($(wc -l <"$DESK_DIR/seat.log") > $1)); }
 
 # qt_start_plasma [bare]: on a bare desktop, KDE Plasma headless (5.27 on Debian 12, 6.3 on Debian
 # 13) as the compositor's user: KWin on a virtual 1280x800 output with XWayland, the
@@ -657,10 +659,11 @@ qt_start_plasma() {
     cp /usr/bin/kwin_wayland "$QT_SHARED/bin/kwin_wayland"
     # KWin hands the displays it made to the programs it starts; this one writes them down, then stays
     # as a session's programs do, until the test ends it (by the pid it leaves).
+    # shellcheck disable=SC2016 # expanded by the script it writes
     printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
     chmod 755 "$QT_SHARED/bin/session-env"
     unset DISPLAY
-    qt_start_compositor kwin env KWIN_COMPOSE=${QT_KWIN_COMPOSE:-Q} KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$QT_SHARED/bin/kwin_wayland" \
+    qt_start_compositor kwin env "KWIN_COMPOSE=${QT_KWIN_COMPOSE:-Q}" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$QT_SHARED/bin/kwin_wayland" \
         --virtual --no-lockscreen --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
     desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
     QT_KWIN_DISPLAY=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
