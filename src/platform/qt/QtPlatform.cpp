@@ -6,6 +6,7 @@
 #include "platform/qt/clipboard/ClipboardWatcher.h"
 #include "platform/qt/tray/PopupPlacement.h"
 #include "platform/qt/tray/TrayIcon.h"
+#include "platform/qt/tray/TrayPictures.h"
 #include "platform/qt/tray/X11WorkArea.h"
 #include "platform/PlatformNumbers.h"
 #include "tray/TrayRecordFields.h"
@@ -16,9 +17,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QIcon>
-#include <QImageReader>
 #include <QMenu>
-#include <QPixmap>
 #include <QPoint>
 #include <QPointF>
 #include <QRectF>
@@ -57,19 +56,6 @@ void SetCaption(QAction& action, std::u16string_view caption)
     action.setText(separator ? QString() : ToQString(caption));
 }
 
-// Every image of an .ico file, so the tray picks the size it draws.
-QIcon LoadIcon(const QString& path)
-{
-    QIcon icon;
-    QImageReader reader(path);
-    do {
-        if (const QImage image = reader.read(); !image.isNull()) {
-            icon.addPixmap(QPixmap::fromImage(image));
-        }
-    } while (reader.jumpToNextImage());
-    return icon;
-}
-
 } // namespace
 
 struct QtPlatformState {
@@ -101,7 +87,7 @@ QtPlatform::QtPlatform() : state_(std::make_unique<QtPlatformState>())
         platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))) {
         state_->clipboardWatcher = ClipboardWatcher::Start();
     }
-    QApplication::setWindowIcon(LoadIcon(QStringLiteral(":/icons/text.ico")));
+    QApplication::setWindowIcon(TrayIconOf(QStringLiteral(":/icons/text.ico")));
 }
 
 QtPlatform::~QtPlatform() = default;
@@ -186,7 +172,7 @@ IconHandle QtPlatform::KeepIcon(IconHandle handle, const QString& path)
 {
     auto& icons = state_->icons;
     if (!icons.contains(handle)) {
-        const QIcon icon = LoadIcon(path);
+        const QIcon icon = TrayIconOf(path);
         if (icon.isNull()) {
             throw PlatformError("an icon cannot be loaded");
         }

@@ -12,56 +12,11 @@
 #                              for the popup by ContextMenu instead of drawing the exported menu)
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
-desk_require kwin_wayland plasmashell dbus-daemon wl-copy xlogo
-# Plasma 5 has kded5, Plasma 6 kded6: the module daemon of the installed Plasma's major version, as
-# its package says (plasmashell 6.3 --version crashes without a display).
-plasma_version=$(dpkg-query -W -f='${Version}' plasma-workspace 2>/dev/null)
-plasma_major=$(sed -n 's/^\([0-9]*:\)\{0,1\}\([0-9]*\)\..*/\2/p' <<<"$plasma_version")
-[[ -n "$plasma_major" ]] || fail "the plasma-workspace package names no version: '$plasma_version'"
-# A crash of a KDE program would start its crash dialog and wait on it; the test is to fail instead.
-export KDE_DEBUG=1
-kded=kded$plasma_major
-desk_require "$kded"
+desk_require wl-copy xlogo
 qt_start_bare_desktop
-qt_prepare_user_session
-qt_start_session_bus
+qt_start_plasma "${1:-}"
 as_user=("${QT_AS_USER[@]}")
-
-step "KWin on a virtual output with XWayland"
-# The packaged binary asks for a file capability that an unprivileged container refuses; a copy has none.
-cp /usr/bin/kwin_wayland "$QT_SHARED/bin/kwin_wayland"
-# KWin hands the displays it made to the programs it starts; this one writes them down, then stays as
-# a session's programs do, until the test ends it (by the pid it leaves).
-printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
-chmod 755 "$QT_SHARED/bin/session-env"
-x_display=$DISPLAY
-unset DISPLAY
-qt_start_compositor kwin env KWIN_COMPOSE=Q "$QT_SHARED/bin/kwin_wayland" --virtual --no-lockscreen \
-    --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
-desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
-kwin_display=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
-desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
-desk_track_pid "$(cat "$HOME/session-env.pid")"
-
-bare=0 host="plasmashell $plasma_major, the host"
-[[ "${1:-}" == bare ]] && bare=1 host="no plasmashell"
-step "$kded's watcher and $host"
-"${as_user[@]}" env QT_QPA_PLATFORM=offscreen "$kded" >"$DESK_DIR/kded.log" 2>&1 &
-desk_track_pid $!
-desk_poll 10 qt_bus_has_owner "org.kde.$kded" || fail "$kded did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
-"${as_user[@]}" dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
-    string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
-desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
-if ((!bare)); then
-    "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
-    desk_track_pid $!
-    host_registered() {
-        [[ "$("${as_user[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-            org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
-            string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
-    }
-    desk_poll 40 host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
-fi
+kwin_display=$QT_KWIN_DISPLAY
 
 # check_item ROAD TEXT: the program's item on the watcher, with its menu; a Wayland copy of TEXT
 # reaches its tooltip; Activate and the menu's thesaurus item look TEXT up. TEXT differs from the copy

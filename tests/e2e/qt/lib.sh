@@ -221,6 +221,14 @@ qt_wait_watcher_item() {
     desk_poll "$1" qt_watcher_holds_program || fail "the watcher holds no item of the program: $(qt_watcher_items)"
     QT_ITEM=$(qt_watcher_items | grep -m1 "org.kde.StatusNotifierItem-$QT_PID-")
 }
+# qt_start_program_item [COMMAND PREFIX...]: starts the program (through the prefix) beside a real
+# host and waits until the host's watcher holds its item.
+qt_start_program_item() {
+    "$@" "$QT_RUN_PROGRAM" >>"$DESK_DIR/program.log" 2>&1 &
+    QT_PID=$!
+    desk_track_pid "$QT_PID"
+    qt_wait_watcher_item 20
+}
 # qt_item_call METHOD ARGS...: a call to the item, as its host makes it.
 qt_item_call() {
     "${QT_AS_USER[@]}" dbus-send --session --print-reply --dest="$QT_ITEM" /StatusNotifierItem "$@"
@@ -430,13 +438,14 @@ qt_wait_window_gone() { desk_poll 5 qt_window_is_gone "$1" || fail "window $1 is
 
 # --- The two icons -----------------------------------------------------------------------------
 
-# The share of pure red in the docked icon: the closed red book has plenty, the open book none.
+# The share of pure red in the docked icon: the closed red book has plenty, the open book none. The
+# 16 px picture in the middle of a 22x30 icon window is red in a fifteenth of it.
 qt_icon_red_share() {
     local file="$DESK_DIR/icon-now.png"
     desk_screenshot "$file" "$QT_ICON" 2>/dev/null || { echo 0; return; }
     desk_share "$file" '(r>0.8 && g<0.2 && b<0.2) ? 1 : 0' || echo 0
 }
-qt_icon_shows_no_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share > 0.10) }'; }
+qt_icon_shows_no_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share > 0.05) }'; }
 qt_icon_shows_text() { awk -v share="$(qt_icon_red_share)" 'BEGIN { exit !(share < 0.02) }'; }
 
 qt_wait_text_icon() { desk_poll 5 qt_icon_shows_text || fail "the tray does not show the text icon (open book)"; }
@@ -514,3 +523,174 @@ qt_expect_nothing_opened() {
 # --- Evidence ----------------------------------------------------------------------------------
 
 qt_screenshot() { desk_screenshot "$VORDA_SCREENSHOT_DIR/$1.png" "${2:-}" || fail "cannot take screenshot $1"; }
+
+# --- The icon's pixels ---------------------------------------------------------------------------
+
+# qt_write_pictures [SIZE...]: the no-text icon's pictures at every tray size and the SIZEs, as the
+# program draws them (its icon tool, VORDA_ICON_TOOL, writes them), as $QT_PICTURES-SIZE.png.
+QT_PICTURES=""
+qt_write_pictures() {
+    : "${VORDA_ICON_TOOL:?the icon tool of the program}"
+    mkdir -p "$DESK_DIR/pictures"
+    QT_PICTURES="$DESK_DIR/pictures/notext"
+    "$VORDA_ICON_TOOL" "$VORDA_SOURCE_DIR/src/app/resources/notext.ico" "$QT_PICTURES" 16 20 22 24 32 40 44 48 64 "$@" ||
+        fail "the icon tool wrote no pictures"
+}
+# qt_icon_exact SHOT CROP: the no-text icon on the screenshot SHOT is one of the pictures, pixel for
+# pixel, at a whole scale; sets QT_DRAWN to "SIZE SCALE X Y" a line for each picture it is (those
+# that differ only in their transparent margin all match), or to why not. Writes the icon to CROP.
+QT_DRAWN=""
+qt_icon_exact() {
+    desk_require python3
+    QT_DRAWN=$(python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/icon_pixels.py" "$1" "$QT_PICTURES" "$2" 2>&1)
+}
+
+# --- Desktops' own panels ----------------------------------------------------------------------
+
+# qt_start_xfce_panel ROW ICON-SIZE: on a bare desktop, xfce4-panel along the top, ROW pixels high,
+# its icons ICON-SIZE pixels (0: as the row allows), holding the tray plugin and nothing else, on a
+# session bus of its own (exported); waits until its tray is the StatusNotifierItem watcher.
+qt_start_xfce_panel() {
+    desk_require xfce4-panel
+    local panel_config="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+    mkdir -p "$panel_config"
+    cat >"$panel_config/xfce4-panel.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="icon-size" type="uint" value="$2"/>
+      <property name="size" type="uint" value="$1"/>
+      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+    qt_start_session_bus
+    xfce4-panel --disable-wm-check >"$DESK_DIR/panel.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the panel's tray took no watcher name: $(cat "$DESK_DIR/panel.log")"
+}
+
+# qt_start_gnome_shell SCALE: on a bare desktop, GNOME Shell headless on Wayland with XWayland, its
+# screen at SCALE times, the AppIndicator extension on, as the compositor's user, with a system bus
+# (the shell asks it for logind) and a session bus of its own; exports DISPLAY and XAUTHORITY of its
+# X display. Starts the seat helper (gnome_seat_devices.py), whose commands qt_gnome_seat sends.
+qt_start_gnome_shell() {
+    desk_require gnome-shell gsettings dbus-daemon python3
+    local extension=ubuntu-appindicators@ubuntu.com
+    [[ -d /usr/share/gnome-shell/extensions/$extension ]] ||
+        fail "the AppIndicator extension is missing (Debian package gnome-shell-extension-appindicator)"
+    [[ -n "$QT_SHARED" ]] || qt_prepare_user_session
+    "${QT_AS_USER[@]}" dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/system-bus" \
+        >"$DESK_DIR/system-bus.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 10 test -S "$XDG_RUNTIME_DIR/system-bus" || fail "the system bus did not start"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/system-bus"
+    qt_start_session_bus
+    local settings=("${QT_AS_USER[@]}" env GSETTINGS_BACKEND=dconf gsettings set)
+    "${settings[@]}" org.gnome.shell disable-user-extensions false || fail "gsettings cannot write the shell's settings"
+    "${settings[@]}" org.gnome.shell enabled-extensions "['$extension']"
+    "${settings[@]}" org.gnome.desktop.interface scaling-factor "$1"
+    # The extension draws every icon a little see-through (240 of 255) unless told otherwise.
+    "${settings[@]}" org.gnome.shell.extensions.appindicator icon-opacity 255 || fail "gsettings cannot write the extension's settings"
+    unset DISPLAY
+    qt_start_compositor gnome-shell env XDG_SESSION_TYPE=wayland gnome-shell --headless --wayland \
+        --virtual-monitor 1280x800
+    desk_poll 20 qt_gnome_x_display_known || fail "GNOME Shell started no XWayland: $(tail -n 5 "$DESK_DIR/gnome-shell.log")"
+    DISPLAY=$(qt_gnome_x_display)
+    XAUTHORITY=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n 1)
+    export DISPLAY XAUTHORITY
+    desk_poll 20 grep -q "GNOME Shell started" "$DESK_DIR/gnome-shell.log" || fail "GNOME Shell did not finish starting"
+    desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the extension's watcher did not come"
+    mkfifo "$DESK_DIR/seat.in"
+    "${QT_AS_USER[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/gnome_seat_devices.py" 1280 <"$DESK_DIR/seat.in" \
+        >"$DESK_DIR/seat.log" 2>&1 &
+    desk_track_pid $!
+    exec {QT_SEAT_IN}>"$DESK_DIR/seat.in"
+    desk_on_cleanup "exec $QT_SEAT_IN>&-"
+    desk_poll 10 grep -q ready "$DESK_DIR/seat.log" || fail "no seat helper: $(cat "$DESK_DIR/seat.log")"
+}
+qt_gnome_x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$DESK_DIR/gnome-shell.log" | head -n 1; }
+qt_gnome_x_display_known() { [[ -n "$(qt_gnome_x_display)" ]]; }
+# qt_gnome_seat COMMAND...: a command to the seat helper; prints its answer.
+qt_gnome_seat() {
+    local before
+    before=$(wc -l <"$DESK_DIR/seat.log")
+    printf '%s\n' "$*" >&"$QT_SEAT_IN"
+    desk_poll 30 qt_gnome_seat_answered "$before" || fail "the seat helper did not answer '$*'"
+    tail -n 1 "$DESK_DIR/seat.log"
+}
+qt_gnome_seat_answered() { (($(wc -l <"$DESK_DIR/seat.log") > $1)); }
+
+# qt_start_plasma [bare]: on a bare desktop, KDE Plasma headless (5.27 on Debian 12, 6.3 on Debian
+# 13) as the compositor's user: KWin on a virtual 1280x800 output with XWayland, the
+# StatusNotifierWatcher of kded (kded5 or kded6, as plasmashell's version asks) and, but for bare,
+# plasmashell as the host. Sets QT_KWIN_DISPLAY to KWin's X display and QT_PLASMA_MAJOR. KWin lets
+# anyone take its screenshots (qt_kwin_screenshot) where it composites with OpenGL: QT_KWIN_COMPOSE=O2
+# (its own choice is Q, QPainter, which takes none).
+QT_KWIN_DISPLAY="" QT_PLASMA_MAJOR=""
+qt_start_plasma() {
+    desk_require kwin_wayland plasmashell dbus-daemon
+    # Plasma 5 has kded5, Plasma 6 kded6: the module daemon of the installed Plasma's major version,
+    # as its package says (plasmashell 6.3 --version crashes without a display).
+    local plasma_version kded as_user
+    plasma_version=$(dpkg-query -W -f='${Version}' plasma-workspace 2>/dev/null)
+    QT_PLASMA_MAJOR=$(sed -n 's/^\([0-9]*:\)\{0,1\}\([0-9]*\)\..*/\2/p' <<<"$plasma_version")
+    [[ -n "$QT_PLASMA_MAJOR" ]] || fail "the plasma-workspace package names no version: '$plasma_version'"
+    # A crash of a KDE program would start its crash dialog and wait on it; the test is to fail instead.
+    export KDE_DEBUG=1
+    kded=kded$QT_PLASMA_MAJOR
+    desk_require "$kded"
+    [[ -n "$QT_SHARED" ]] || qt_prepare_user_session
+    qt_start_session_bus
+    as_user=("${QT_AS_USER[@]}")
+
+    step "KWin on a virtual output with XWayland"
+    # The packaged binary asks for a file capability that an unprivileged container refuses; a copy has none.
+    cp /usr/bin/kwin_wayland "$QT_SHARED/bin/kwin_wayland"
+    # KWin hands the displays it made to the programs it starts; this one writes them down, then stays
+    # as a session's programs do, until the test ends it (by the pid it leaves).
+    # shellcheck disable=SC2016 # expanded by the script it writes
+    printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
+    chmod 755 "$QT_SHARED/bin/session-env"
+    unset DISPLAY
+    qt_start_compositor kwin env "KWIN_COMPOSE=${QT_KWIN_COMPOSE:-Q}" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$QT_SHARED/bin/kwin_wayland" \
+        --virtual --no-lockscreen --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
+    desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
+    QT_KWIN_DISPLAY=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
+    desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
+    desk_track_pid "$(cat "$HOME/session-env.pid")"
+
+    local host="plasmashell $QT_PLASMA_MAJOR, the host"
+    [[ "${1:-}" == bare ]] && host="no plasmashell"
+    step "$kded's watcher and $host"
+    "${as_user[@]}" env QT_QPA_PLATFORM=offscreen "$kded" >"$DESK_DIR/kded.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 10 qt_bus_has_owner "org.kde.$kded" || fail "$kded did not start: $(tail -n 5 "$DESK_DIR/kded.log")"
+    "${as_user[@]}" dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
+        string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
+    desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
+    [[ "${1:-}" == bare ]] && return 0
+    "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
+    desk_track_pid $!
+    desk_poll 40 qt_plasma_host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
+}
+qt_plasma_host_registered() {
+    [[ "$("${QT_AS_USER[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
+}
+# qt_kwin_screenshot FILE: the whole of KWin's output as PNG (kwin_screenshot.py); FILE must be
+# where the compositor's user can write.
+qt_kwin_screenshot() {
+    "${QT_AS_USER[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/kwin_screenshot.py" "$1" >>"$DESK_DIR/kwin-screenshot.log" 2>&1
+}

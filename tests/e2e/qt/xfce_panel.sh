@@ -8,36 +8,9 @@ source "$(dirname "$0")/lib.sh"
 desk_require xfce4-panel
 qt_start_bare_desktop # the panel is the tray here
 
-# One panel along the top holding the tray plugin, and nothing else.
-panel_config="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
-mkdir -p "$panel_config"
-cat >"$panel_config/xfce4-panel.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="icon-size" type="uint" value="16"/>
-      <property name="size" type="uint" value="30"/>
-      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="systray"/>
-  </property>
-</channel>
-XML
-
 step "xfce4-panel with its session bus"
-qt_start_session_bus
+qt_start_xfce_panel 30 16
 panel_bus=$DBUS_SESSION_BUS_ADDRESS
-xfce4-panel --disable-wm-check >"$DESK_DIR/panel.log" 2>&1 &
-desk_track_pid $!
-desk_poll 20 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "the panel's tray took no watcher name: $(cat "$DESK_DIR/panel.log")"
 
 # The tray plugin lays its buttons out from the panel's left edge; the first is the program's.
 icon_x=11 icon_y=15

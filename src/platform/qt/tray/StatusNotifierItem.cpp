@@ -37,7 +37,8 @@ IconPixmapList PicturesOf(const QIcon& icon)
 {
     IconPixmapList pictures;
     for (const QSize size : icon.availableSizes()) {
-        const QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        // At one device pixel a pixel: the host scales for its screen itself.
+        const QImage image = icon.pixmap(size, 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
         QByteArray argb(static_cast<qsizetype>(image.width()) * image.height() * 4, Qt::Uninitialized);
         auto* out = reinterpret_cast<quint32*>(argb.data());
         for (int y = 0; y < image.height(); ++y) {
@@ -103,7 +104,9 @@ ItemToolTip StatusNotifierItem::ToolTip() const { return {QString(), {}, toolTip
 
 void StatusNotifierItem::SetIcon(const QIcon& icon)
 {
+    icon_ = icon;
     pictures_ = PicturesOf(icon);
+    iconName_ = theme_.NameOf(icon);
     if (shown_) {
         emit NewIcon();
     }
@@ -131,6 +134,7 @@ void StatusNotifierItem::Show()
         return;
     }
     shown_ = true;
+    iconName_ = theme_.NameOf(icon_);
     Register();
 }
 
@@ -140,6 +144,7 @@ void StatusNotifierItem::Hide()
         return;
     }
     shown_ = false;
+    theme_.Remove();
     registerAgain_.stop();
     bus_.unregisterService(serviceName_);
     bus_.unregisterObject(kItemPath);

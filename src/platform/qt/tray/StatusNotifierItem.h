@@ -11,6 +11,7 @@
 // host's ContextMenu names.
 
 #include "platform/qt/tray/DBusTrayTypes.h"
+#include "platform/qt/tray/TrayIconTheme.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -38,8 +39,8 @@ class StatusNotifierItem final : public QObject {
     Q_PROPERTY(QString Title READ Title)
     Q_PROPERTY(QString Status READ Status)
     Q_PROPERTY(int WindowId READ WindowId)
-    Q_PROPERTY(QString IconThemePath READ Empty)
-    Q_PROPERTY(QString IconName READ Empty)
+    Q_PROPERTY(QString IconThemePath READ IconThemePath)
+    Q_PROPERTY(QString IconName READ IconName)
     Q_PROPERTY(vorda::qt::IconPixmapList IconPixmap READ IconPixmap)
     Q_PROPERTY(QString OverlayIconName READ Empty)
     Q_PROPERTY(vorda::qt::IconPixmapList OverlayIconPixmap READ NoPixmaps)
@@ -79,6 +80,8 @@ public:
     QString Status() const { return QStringLiteral("Active"); }
     int WindowId() const { return 0; }
     QString Empty() const { return {}; }
+    QString IconThemePath() const { return theme_.Path(); }
+    QString IconName() const { return iconName_; }
     IconPixmapList IconPixmap() const { return pictures_; }
     IconPixmapList NoPixmaps() const { return {}; }
     vorda::qt::ItemToolTip ToolTip() const;
@@ -113,6 +116,9 @@ private:
     std::unique_ptr<QDBusServiceWatcher> watcherWatch_;
     std::function<void(bool present)> onWatcherChange_;
     IconPixmapList pictures_;
+    QIcon icon_;
+    TrayIconTheme theme_;
+    QString iconName_;
     QString toolTip_;
     bool shown_ = false;
     QTimer registerAgain_;
