@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QEvent>
 #include <QIcon>
 #include <QMenu>
 #include <QPoint>
@@ -275,6 +276,33 @@ QList<qt::PopupScreen> PopupScreens()
     return screens;
 }
 
+// A tick that changes the captions while the popup is open (the first one after the start, or a copy
+// made meanwhile) resizes it where it stands, over the screen's edge: it is placed again for its new
+// size, about the same point.
+class PopupKeeper final : public QObject
+{
+public:
+    PopupKeeper(QMenu& popup, QPoint at) : popup_(popup), at_(at) { popup_.installEventFilter(this); }
+    ~PopupKeeper() override { popup_.removeEventFilter(this); }
+    PopupKeeper(const PopupKeeper&) = delete;
+    PopupKeeper& operator=(const PopupKeeper&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &popup_ && event->type() == QEvent::Resize && popup_.isVisible()) {
+            const QPoint corner = qt::PopupPosition(at_, popup_.size(), PopupScreens());
+            if (corner != popup_.pos()) {
+                popup_.move(corner);
+            }
+        }
+        return false;
+    }
+
+private:
+    QMenu& popup_;
+    QPoint at_;
+};
+
 } // namespace
 
 std::optional<MenuItem> QtPlatform::ShowPopupMenu()
@@ -286,8 +314,9 @@ std::optional<MenuItem> QtPlatform::ShowPopupMenu()
     // The final corner is worked out here and handed to Qt as it is: it then fits wherever Qt itself
     // would move it, so the popup opens there each time.
     popup->ensurePolished();
-    const QPoint at = qt::PopupPosition(state_->popupAt.value_or(QCursor::pos()), popup->sizeHint(), PopupScreens());
-    const QAction* chosen = popup->exec(at);
+    const QPoint anchor = state_->popupAt.value_or(QCursor::pos());
+    const PopupKeeper keeper(*popup, anchor);
+    const QAction* chosen = popup->exec(qt::PopupPosition(anchor, popup->sizeHint(), PopupScreens()));
     if (chosen == nullptr) {
         return std::nullopt;
     }

@@ -20,6 +20,11 @@ qt_start_desktop
 qt_set_work_area_beside_tray "$edge"
 qt_start_program
 
+popup_wider_than() {
+    local width
+    read -r _ _ width _ < <(desk_window_geometry "$(qt_popup_window)") && ((width > $1))
+}
+
 text=" rock & roll "
 desk_clip_text "$text"
 qt_wait_text_icon
@@ -62,4 +67,17 @@ desk_clear_browser_log
 qt_open_popup
 desk_key e
 qt_expect_opened_once "$(qt_address mnuEncyclopedia "$text")"
+
+desk_clear_browser_log
+step "a longer text copied while the popup is open: it grows, and stays inside the work area"
+qt_open_popup
+read -r _ _ narrow _ < <(desk_window_geometry "$(qt_popup_window)") || fail "the popup is gone"
+desk_clip_text "a much longer text, copied meanwhile"
+desk_poll 10 popup_wider_than "$narrow" || fail "the popup did not grow with the longer text"
+location=$(xdotool getmouselocation)
+[[ "$location" =~ x:([0-9]+)\ y:([0-9]+) ]] || fail "no pointer location: $location"
+qt_expect_popup_placed "the popup grown" "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+desk_key Escape
+qt_wait_popup_closed
+qt_expect_nothing_opened "Escape in the grown popup"
 echo "PASS: at the $edge edge of $screens screen(s) the popup opens inside the work area, off the pointer; its access keys run their look-ups; Escape and Cancel open nothing"
