@@ -74,6 +74,8 @@ exact_in_time=0
 desk_poll 15 exact && exact_in_time=1
 [[ -f "$crop" ]] && cp "$crop" "$VORDA_SCREENSHOT_DIR/tray-icon-$name.png"
 ((exact_in_time)) || [[ ! -f "$shot" ]] || cp "$shot" "$VORDA_SCREENSHOT_DIR/tray-screen-$name.png"
+((exact_in_time)) || [[ -f "$shot" ]] ||
+    fail "$name: the host took no screenshot: $(tail -n 5 "$DESK_DIR"/*screenshot*.log "$DESK_DIR/seat.log" 2>/dev/null)"
 ((exact_in_time)) || fail "$name: the icon is not the program's picture: $QT_DRAWN (see $VORDA_SCREENSHOT_DIR/tray-icon-$name.png)"
 if [[ "$host" != trayer ]]; then
     step "the program ends as a session ends it: the icon theme it wrote for the host goes with it"
