@@ -64,9 +64,12 @@ with tempfile.TemporaryDirectory() as folder:
     unpacked = pathlib.Path(folder)
     files = sorted(path.name for path in unpacked.iterdir() if path.is_file())
     # Written next to their old selves first, then put in place: each file's name ends in .new.
-    expected = ["Dictionary.exe.new", "LICENSE.txt.new", "README.txt.new", "Uninstall.exe.new"]
-    if files != expected:
-        fail(f"the setup installs {files}, not {expected}")
+    expected = ["Dictionary.exe.new", "LICENSE.txt.new", "README.txt.new"]
+    # The uninstaller is written by the setup's script, not stored as a file: 7-Zip 25 (Debian 13)
+    # cannot read that command in makensis 3.11's scripts and lists no uninstaller. The install
+    # tests under Wine check that it is there and works.
+    if [name for name in files if name != "Uninstall.exe.new"] != expected:
+        fail(f"the setup installs {files}, not {expected} and its uninstaller")
     for name, original in (("Dictionary.exe", tested_exe), ("README.txt", texts / "README.txt"), ("LICENSE.txt", texts / "LICENSE.txt")):
         if (unpacked / f"{name}.new").is_file() and (unpacked / f"{name}.new").read_bytes() != original.read_bytes():
             fail(f"the setup's {name} is not {original}, byte for byte")
