@@ -637,7 +637,7 @@ qt_gnome_seat_answered() { (($(wc -l <"$DESK_DIR/seat.log") > $1)); }
 # plasmashell as the host. Sets QT_KWIN_DISPLAY to KWin's X display and QT_PLASMA_MAJOR. KWin lets
 # anyone take its screenshots (qt_kwin_screenshot) where it composites with OpenGL: QT_KWIN_COMPOSE=O2
 # (its own choice is Q, QPainter, which takes none).
-QT_KWIN_DISPLAY="" QT_PLASMA_MAJOR=""
+QT_KWIN_DISPLAY="" QT_KWIN_XAUTHORITY="" QT_PLASMA_MAJOR=""
 qt_start_plasma() {
     desk_require kwin_wayland plasmashell dbus-daemon
     # Plasma 5 has kded5, Plasma 6 kded6: the module daemon of the installed Plasma's major version,
@@ -667,6 +667,7 @@ qt_start_plasma() {
         --virtual --no-lockscreen --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
     desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
     QT_KWIN_DISPLAY=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
+    QT_KWIN_XAUTHORITY=$(sed -n 's/^XAUTHORITY=//p' "$HOME/session-env")
     desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
     desk_track_pid "$(cat "$HOME/session-env.pid")"
 
@@ -680,7 +681,14 @@ qt_start_plasma() {
         string:statusnotifierwatcher >/dev/null || fail "$kded has no statusnotifierwatcher module"
     desk_poll 10 qt_bus_has_owner org.kde.StatusNotifierWatcher || fail "no watcher"
     [[ "${1:-}" == bare ]] && return 0
-    "${as_user[@]}" env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
+    qt_start_plasmashell
+}
+# qt_start_plasmashell [xcb]: plasmashell, the host, on KWin's Wayland or, with xcb, on its XWayland
+# (as an X11 client, whose windows X can read back: qt_plasma_screenshot).
+qt_start_plasmashell() {
+    local platform=(QT_QPA_PLATFORM=wayland)
+    [[ "${1:-}" == xcb ]] && platform=(QT_QPA_PLATFORM=xcb "DISPLAY=$QT_KWIN_DISPLAY" "XAUTHORITY=$QT_KWIN_XAUTHORITY")
+    "${QT_AS_USER[@]}" env "${platform[@]}" QT_QUICK_BACKEND=software plasmashell >"$DESK_DIR/plasmashell.log" 2>&1 &
     desk_track_pid $!
     desk_poll 40 qt_plasma_host_registered || fail "plasmashell registered no host: $(tail -n 5 "$DESK_DIR/plasmashell.log")"
 }
@@ -689,6 +697,23 @@ qt_plasma_host_registered() {
         org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
         string:IsStatusNotifierHostRegistered 2>/dev/null)" == *"boolean true"* ]]
 }
+# qt_plasma_screenshot FILE: plasmashell's panel, run as an X11 client (qt_start_plasmashell xcb),
+# as X reads the panel's window back: the whole screen, the panel in its place, the rest black. FILE
+# must be where the compositor's user can write.
+qt_plasma_screenshot() {
+    local window x y
+    window=$(qt_kwin_x xdotool search --class plasmashell 2>/dev/null | while read -r id; do
+        qt_kwin_x xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK && echo "$id"
+    done | head -n 1)
+    if [[ -z "$window" ]]; then
+        { echo "no panel window on $QT_KWIN_DISPLAY:"; qt_kwin_x xwininfo -root -tree | grep -v 'has no name'; } >"$DESK_DIR/plasma-screenshot.log" 2>&1
+        return 1
+    fi
+    read -r x y _ _ < <(qt_kwin_x xwininfo -id "$window" | awk '/Absolute upper-left X:/ {x = $NF} /Absolute upper-left Y:/ {print x, $NF}') || return 1
+    qt_kwin_x convert -size 1280x800 xc:black "x:$window" -geometry "+$x+$y" -composite "$1" 2>"$DESK_DIR/plasma-screenshot.log"
+}
+# qt_kwin_x COMMAND...: COMMAND as the compositor's user, an X11 client of KWin's XWayland.
+qt_kwin_x() { "${QT_AS_USER[@]}" env "DISPLAY=$QT_KWIN_DISPLAY" "XAUTHORITY=$QT_KWIN_XAUTHORITY" "$@"; }
 # qt_kwin_screenshot FILE: the whole of KWin's output as PNG (kwin_screenshot.py); FILE must be
 # where the compositor's user can write.
 qt_kwin_screenshot() {

@@ -57,12 +57,22 @@ case $host in
         ;;
     plasma)
         qt_start_bare_desktop
-        # KWin takes screenshots only where it composites with OpenGL (Mesa's software renderer here).
-        QT_KWIN_COMPOSE=O2 qt_start_plasma
+        # KWin takes screenshots only where it composites with OpenGL (Mesa's software renderer on KWin 5).
+        QT_KWIN_COMPOSE=O2 qt_start_plasma bare
+        shot="$QT_SHARED/runtime/screen.png" # written as the compositor's user
+        if desk_poll 5 qt_bus_has_owner org.kde.KWin.ScreenShot2; then
+            step "plasmashell on KWin's Wayland, read back by KWin's screenshot service"
+            qt_start_plasmashell
+            shoot() { qt_kwin_screenshot "$1"; }
+        else
+            # KWin 6 composites with OpenGL only on a GPU's render node; without one it has no
+            # screenshot service, and the panel, an X11 client of its XWayland, is read back by X.
+            step "no screenshot service (KWin composites without OpenGL): plasmashell on KWin's XWayland"
+            qt_start_plasmashell xcb
+            shoot() { qt_plasma_screenshot "$1"; }
+        fi
         step "the program's item on Plasma's panel"
         qt_start_program_item "${QT_AS_USER[@]}"
-        shot="$QT_SHARED/runtime/screen.png" # written as the compositor's user
-        shoot() { qt_kwin_screenshot "$1"; }
         ;;
 esac
 
