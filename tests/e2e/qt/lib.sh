@@ -665,7 +665,7 @@ qt_start_plasma() {
     unset DISPLAY
     qt_start_compositor kwin env "KWIN_COMPOSE=${QT_KWIN_COMPOSE:-Q}" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$QT_SHARED/bin/kwin_wayland" \
         --virtual --no-lockscreen --no-global-shortcuts --xwayland --width 1280 --height 800 "$QT_SHARED/bin/session-env"
-    desk_poll 20 grep -q '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
+    desk_poll 20 grep -qs '^DISPLAY=' "$HOME/session-env" || fail "KWin started no XWayland: $(tail -n 5 "$DESK_DIR/kwin.log")"
     QT_KWIN_DISPLAY=$(sed -n 's/^DISPLAY=//p' "$HOME/session-env")
     QT_KWIN_XAUTHORITY=$(sed -n 's/^XAUTHORITY=//p' "$HOME/session-env")
     desk_poll 5 test -s "$HOME/session-env.pid" || fail "the session's stand-in left no pid"
