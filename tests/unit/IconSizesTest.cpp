@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace vorda::test {
 namespace {
@@ -52,16 +54,36 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{32, 32, 1, 0}, SizeCase{33, 32, 1, 0}, SizeCase{40, 32, 1, 4}, SizeCase{44, 32, 1, 6},
                     SizeCase{48, 16, 3, 0}, SizeCase{50, 16, 3, 1}, SizeCase{64, 32, 2, 0}, SizeCase{66, 32, 2, 1}));
 
-TEST(IconAtSize, BelowTheSmallestDrawnPictureIsItsMiddleUnscaled)
+// Below 16: the 16 px picture unscaled, its first `cut` rows and columns cut (half a pixel up and left
+// where the middle is not whole, as above 16).
+class BelowSmallestCase : public testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(BelowSmallestCase, IsTheSmallestPictureMiddleUnscaled)
 {
+    const auto [size, cut] = GetParam();
     const IconPicture drawn = Drawn(16);
-    const IconPicture picture = IconAtSize(drawn, Drawn(32), 14);
-    ASSERT_EQ(picture.pixels.size(), 14U * 14U);
-    for (int y = 0; y < 14; ++y) {
-        for (int x = 0; x < 14; ++x) {
-            ASSERT_EQ(picture.pixels[static_cast<std::size_t>(y * 14 + x)],
-                      drawn.pixels[static_cast<std::size_t>((y + 1) * 16 + x + 1)]);
+    const IconPicture picture = IconAtSize(drawn, Drawn(32), size);
+    ASSERT_EQ(picture.pixels.size(), static_cast<std::size_t>(size * size));
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            ASSERT_EQ(picture.pixels[static_cast<std::size_t>(y * size + x)],
+                      drawn.pixels[static_cast<std::size_t>((y + cut) * 16 + x + cut)])
+                << "at " << x << "," << y;
         }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TraySizes, BelowSmallestCase, testing::Values(std::pair{14, 1}, std::pair{15, 1}, std::pair{13, 2}));
+
+TEST(IconAtSize, FromAMalformedDrawnPictureIsTransparent)
+{
+    IconPicture short16 = Drawn(16);
+    short16.pixels.pop_back();
+    for (const auto& [small, large] : {std::pair{IconPicture{}, Drawn(32)}, std::pair{Drawn(16), IconPicture{}},
+                                       std::pair{short16, Drawn(32)}}) {
+        const IconPicture picture = IconAtSize(small, large, 22);
+        EXPECT_EQ(picture.size, 22);
+        EXPECT_EQ(picture.pixels, std::vector<std::uint32_t>(22U * 22U, 0U));
     }
 }
 
