@@ -533,7 +533,7 @@ qt_write_pictures() {
     : "${VORDA_ICON_TOOL:?the icon tool of the program}"
     mkdir -p "$DESK_DIR/pictures"
     QT_PICTURES="$DESK_DIR/pictures/notext"
-    "$VORDA_ICON_TOOL" "$VORDA_SOURCE_DIR/src/app/resources/notext.ico" "$QT_PICTURES" 16 20 22 24 32 40 44 48 64 "$@" ||
+    "$VORDA_ICON_TOOL" "$VORDA_SOURCE_DIR/src/app/resources/notext.ico" "$QT_PICTURES" 16 20 22 24 30 32 33 36 40 44 48 64 "$@" ||
         fail "the icon tool wrote no pictures"
 }
 # qt_icon_exact SHOT CROP: the no-text icon on the screenshot SHOT is one of the pictures, pixel for
@@ -713,9 +713,10 @@ qt_plasma_screenshot() {
     qt_kwin_x convert -size 1280x800 xc:black "x:$window" -geometry "+$x+$y" -composite "$1" 2>"$DESK_DIR/plasma-screenshot.log"
 }
 # qt_kwin_x COMMAND...: COMMAND as the compositor's user, an X11 client of KWin's XWayland.
-qt_kwin_x() { "${QT_AS_USER[@]}" env "DISPLAY=$QT_KWIN_DISPLAY" "XAUTHORITY=$QT_KWIN_XAUTHORITY" "$@"; }
+# Bounded: a hung X call is to fail the poll, not use up the test's time.
+qt_kwin_x() { "${QT_AS_USER[@]}" env "DISPLAY=$QT_KWIN_DISPLAY" "XAUTHORITY=$QT_KWIN_XAUTHORITY" timeout 10 "$@"; }
 # qt_kwin_screenshot FILE: the whole of KWin's output as PNG (kwin_screenshot.py); FILE must be
 # where the compositor's user can write.
 qt_kwin_screenshot() {
-    "${QT_AS_USER[@]}" /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/kwin_screenshot.py" "$1" >>"$DESK_DIR/kwin-screenshot.log" 2>&1
+    "${QT_AS_USER[@]}" timeout 30 /usr/bin/python3 "$VORDA_SOURCE_DIR/tests/e2e/qt/kwin_screenshot.py" "$1" >>"$DESK_DIR/kwin-screenshot.log" 2>&1
 }

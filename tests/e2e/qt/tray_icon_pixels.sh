@@ -9,7 +9,7 @@
 #   tray_icon_pixels.sh xfce ROW        xfce4-panel's tray, the panel ROW pixels high, icon size its own
 #   tray_icon_pixels.sh gnome SCALE     GNOME Shell's top bar with the AppIndicator extension, at SCALE
 #   tray_icon_pixels.sh plasma          Plasma's panel, KWin headless
-# The hosts of the item then see the icon theme the program wrote for them go when it ends.
+# Then the program ends, and leaves no icon theme behind (on the hosts of its item; trayer gets none).
 # shellcheck source-path=SCRIPTDIR disable=SC2119 # helpers whose arguments are optional
 source "$(dirname "$0")/lib.sh"
 host=${1:-} size=${2:-}
@@ -27,6 +27,7 @@ shoot() { desk_screenshot "$1"; }
 # it may draw besides the tray sizes.
 drawn_as_expected() { true; }
 more_sizes=()
+road=""
 
 case $host in
     trayer)
@@ -39,7 +40,13 @@ case $host in
         step "the icon window is ${icon_width}x$icon_height"
         qt_wait_no_text_icon
         more_sizes=("$window_side")
-        drawn_as_expected() { [[ $'\n'"$QT_DRAWN" == *$'\n'"$window_side 1 "* ]]; }
+        # The picture of the window's own size, unscaled, its square in the middle of the window (as
+        # Qt centres an icon: rounded down), read where the window is now.
+        drawn_as_expected() {
+            local x y w h
+            read -r x y w h < <(desk_window_geometry "$QT_ICON") || return 1
+            [[ $'\n'"$QT_DRAWN"$'\n' == *$'\n'"$window_side 1 $((x + (w - window_side) / 2)) $((y + (h - window_side) / 2))"$'\n'* ]]
+        }
         ;;
     xfce)
         qt_start_bare_desktop
@@ -57,20 +64,23 @@ case $host in
         ;;
     plasma)
         qt_start_bare_desktop
-        # KWin takes screenshots only where it composites with OpenGL (Mesa's software renderer on KWin 5).
+        # KWin takes screenshots only where it composites with OpenGL: KWin 5 on Mesa's software
+        # renderer, KWin 6 only on a GPU's render node. Without one, the panel runs as an X11 client of
+        # KWin's XWayland, and X reads it back.
         QT_KWIN_COMPOSE=O2 qt_start_plasma bare
         shot="$QT_SHARED/runtime/screen.png" # written as the compositor's user
-        if desk_poll 5 qt_bus_has_owner org.kde.KWin.ScreenShot2; then
-            step "plasmashell on KWin's Wayland, read back by KWin's screenshot service"
-            qt_start_plasmashell
-            shoot() { qt_kwin_screenshot "$1"; }
-        else
-            # KWin 6 composites with OpenGL only on a GPU's render node; without one it has no
-            # screenshot service, and the panel, an X11 client of its XWayland, is read back by X.
-            step "no screenshot service (KWin composites without OpenGL): plasmashell on KWin's XWayland"
+        if ((QT_PLASMA_MAJOR >= 6)) && ! compgen -G '/dev/dri/renderD*' >/dev/null; then
+            road="plasmashell on KWin's XWayland, read back by X"
             qt_start_plasmashell xcb
             shoot() { qt_plasma_screenshot "$1"; }
+        else
+            road="plasmashell on KWin's Wayland, read back by KWin's screenshot service"
+            desk_poll 20 qt_bus_has_owner org.kde.KWin.ScreenShot2 ||
+                fail "KWin offers no screenshot service: $(tail -n 5 "$DESK_DIR/kwin.log")"
+            qt_start_plasmashell
+            shoot() { qt_kwin_screenshot "$1"; }
         fi
+        step "$road"
         step "the program's item on Plasma's panel"
         qt_start_program_item "${QT_AS_USER[@]}"
         ;;
@@ -87,14 +97,15 @@ desk_poll 15 exact && exact_in_time=1
 ((exact_in_time)) || [[ -f "$shot" ]] ||
     fail "$name: the host took no screenshot: $(tail -n 5 "$DESK_DIR"/*screenshot*.log "$DESK_DIR/seat.log" 2>/dev/null)"
 ((exact_in_time)) || fail "$name: the icon is not the program's picture: $QT_DRAWN (see $VORDA_SCREENSHOT_DIR/tray-icon-$name.png)"
+# The item's hosts have an icon theme to look in; trayer has no item, so the program writes none.
+step "the program ends as a session ends it: nothing of an icon theme is left"
 if [[ "$host" != trayer ]]; then
-    step "the program ends as a session ends it: the icon theme it wrote for the host goes with it"
     [[ -n "$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'vorda-dictionary-*')" ]] || fail "no icon theme in $XDG_RUNTIME_DIR"
-    kill -TERM "$QT_PID"
-    qt_wait_program_end 10
-    left=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'vorda-dictionary-*')
-    [[ -z "$left" ]] || fail "the program left its icon theme behind: $left"
 fi
+kill -TERM "$QT_PID"
+qt_wait_program_end 10
+left=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'vorda-dictionary-*')
+[[ -z "$left" ]] || fail "the program left an icon theme behind: $left"
 read -r _ scale _ <<<"$QT_DRAWN"
 sizes=$(cut -d' ' -f1 <<<"$QT_DRAWN" | tr '\n' ' ')
-echo "PASS ($name): the icon is, pixel for pixel$( ((scale > 1)) && echo " at ${scale}x"), the program's picture of ${sizes% } px (alike but for their margins)"
+echo "PASS ($name): the icon is, pixel for pixel$( ((scale > 1)) && echo " at ${scale}x"), the program's picture of ${sizes% } px (alike but for their margins)${road:+; $road}"

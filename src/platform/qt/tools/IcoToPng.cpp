@@ -3,11 +3,11 @@
 
 #include "platform/qt/tray/TrayPictures.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QImageReader>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -37,8 +37,13 @@ int main(int argc, char* argv[])
             return 1;
         }
         for (int i = 3; i < argc; ++i) {
-            const int size = std::atoi(argv[i]);
-            if (size <= 0 || !Write(vorda::qt::TrayPicture(*drawn, QSize(size, size)), argv[0], argv[2])) {
+            bool number = false;
+            const int size = QByteArray(argv[i]).toInt(&number);
+            if (!number || size <= 0 || size > 1024) {
+                std::fprintf(stderr, "%s: a size is a number of pixels from 1 to 1024, not %s\n", argv[0], argv[i]);
+                return 2;
+            }
+            if (!Write(vorda::qt::TrayPicture(*drawn, QSize(size, size)), argv[0], argv[2])) {
                 return 1;
             }
         }

@@ -106,8 +106,10 @@ void StatusNotifierItem::SetIcon(const QIcon& icon)
 {
     icon_ = icon;
     pictures_ = PicturesOf(icon);
-    iconName_ = theme_.NameOf(icon);
+    // The theme only while on the bus: Hide takes it away, and an item that never got there (no
+    // session bus) would leave it in the runtime folder.
     if (shown_) {
+        iconName_ = theme_.NameOf(icon);
         emit NewIcon();
     }
 }
@@ -144,11 +146,13 @@ void StatusNotifierItem::Hide()
         return;
     }
     shown_ = false;
-    theme_.Remove();
     registerAgain_.stop();
     bus_.unregisterService(serviceName_);
     bus_.unregisterObject(kItemPath);
     bus_.unregisterObject(kMenuPath);
+    // After the item has left: a host may look the name up until then.
+    theme_.Remove();
+    iconName_.clear();
 }
 
 void StatusNotifierItem::Register()

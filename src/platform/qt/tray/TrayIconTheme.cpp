@@ -28,7 +28,7 @@ bool WriteIndex(const QString& hicolor)
     const QByteArray text =
         (QStringLiteral("[Icon Theme]\nName=Hicolor\nDirectories=%1\n").arg(folders.join(QLatin1Char(','))) + sections)
             .toUtf8();
-    return index.open(QIODevice::WriteOnly) && index.write(text) == text.size();
+    return index.open(QIODevice::WriteOnly) && index.write(text) == text.size() && index.flush();
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // The tray icons as a small icon theme in the session's runtime folder, for the hosts that look an
 // item's icon up by name in the item's theme folder and otherwise take the largest of its pictures
 // and smooth it to their size (Xfce's tray). The theme lists each tray size as a fixed size, so a
-// host finds the picture of its own size. The folder goes when the item leaves the bus: the program
-// ends without running destructors.
+// host finds the picture of its own size. The item writes it only while it is on the bus, and removes
+// it when it leaves: the program ends without running destructors.
 
 #include <QIcon>
 #include <QString>

@@ -22,9 +22,9 @@ struct DrawnPictures {
 // The picture at `size`, in the middle of an image of that size where it is not square.
 [[nodiscard]] QImage TrayPicture(const DrawnPictures& drawn, QSize size);
 
-// An icon named after the file (vorda-dictionary-text for text.ico) that lists the tray sizes and paints, at any size, the picture for that many
-// device pixels: Qt's own icon window would otherwise smooth the nearest image to its size. Null when
-// the file does not hold both pictures.
+// An icon named after the file (vorda-dictionary-text for text.ico) that lists the tray sizes and
+// paints, at any size, the picture for that many device pixels: Qt's own icon window would otherwise
+// smooth the nearest image to its size. Null when the file does not hold both pictures.
 [[nodiscard]] QIcon TrayIconOf(const QString& icoPath);
 
 } // namespace vorda::qt
