@@ -64,12 +64,15 @@ with tempfile.TemporaryDirectory() as folder:
     unpacked = pathlib.Path(folder)
     files = sorted(path.name for path in unpacked.iterdir() if path.is_file())
     # Written next to their old selves first, then put in place: each file's name ends in .new.
-    expected = ["Dictionary.exe.new", "LICENSE.txt.new", "README.txt.new"]
-    # The uninstaller is written by the setup's script, not stored as a file: 7-Zip 25 (Debian 13)
-    # cannot read that command in makensis 3.11's scripts and lists no uninstaller. The install
-    # tests under Wine check that it is there and works.
-    if [name for name in files if name != "Uninstall.exe.new"] != expected:
-        fail(f"the setup installs {files}, not {expected} and its uninstaller")
+    expected = ["Dictionary.exe.new", "LICENSE.txt.new", "README.txt.new", "Uninstall.exe.new"]
+    # The uninstaller is written by a command of the setup's script, not stored as a file: where
+    # 7-Zip says it could not read a command (7-Zip 25 with makensis 3.11's scripts, Debian 13), it
+    # lists no uninstaller, and the install tests under Wine are left to check it.
+    header = subprocess.run([seven_zip, "l", str(setup)], capture_output=True, text=True).stdout
+    if "BadCmd=" in header and "Uninstall.exe.new" not in files:
+        expected.remove("Uninstall.exe.new")
+    if files != expected:
+        fail(f"the setup installs {files}, not {expected}")
     for name, original in (("Dictionary.exe", tested_exe), ("README.txt", texts / "README.txt"), ("LICENSE.txt", texts / "LICENSE.txt")):
         if (unpacked / f"{name}.new").is_file() and (unpacked / f"{name}.new").read_bytes() != original.read_bytes():
             fail(f"the setup's {name} is not {original}, byte for byte")

@@ -51,7 +51,7 @@ TEST_P(IconAtSizeCase, IsADrawnPictureInWholePixelBlocksOnATransparentSquare)
 INSTANTIATE_TEST_SUITE_P(
     TraySizes, IconAtSizeCase,
     testing::Values(SizeCase{16, 16, 1, 0}, SizeCase{20, 16, 1, 2}, SizeCase{22, 16, 1, 3}, SizeCase{24, 16, 1, 4},
-                    SizeCase{32, 32, 1, 0}, SizeCase{33, 32, 1, 0}, SizeCase{40, 32, 1, 4}, SizeCase{44, 32, 1, 6},
+                    SizeCase{30, 16, 1, 7}, SizeCase{32, 32, 1, 0}, SizeCase{36, 32, 1, 2}, SizeCase{33, 32, 1, 0}, SizeCase{40, 32, 1, 4}, SizeCase{44, 32, 1, 6},
                     SizeCase{48, 16, 3, 0}, SizeCase{50, 16, 3, 1}, SizeCase{64, 32, 2, 0}, SizeCase{66, 32, 2, 1}));
 
 // Below 16: the 16 px picture unscaled, its first `cut` rows and columns cut (half a pixel up and left

@@ -533,7 +533,12 @@ qt_write_pictures() {
     : "${VORDA_ICON_TOOL:?the icon tool of the program}"
     mkdir -p "$DESK_DIR/pictures"
     QT_PICTURES="$DESK_DIR/pictures/notext"
-    "$VORDA_ICON_TOOL" "$VORDA_SOURCE_DIR/src/app/resources/notext.ico" "$QT_PICTURES" 16 20 22 24 30 32 33 36 40 44 48 64 "$@" ||
+    # Every tray size the program makes, as its source lists them.
+    local sizes
+    sizes=$(sed -n 's/.*kTrayIconSizes{\([0-9, ]*\)};.*/\1/p' "$VORDA_SOURCE_DIR/src/app/IconSizes.h" | tr -d ,)
+    [[ -n "$sizes" ]] || fail "no tray sizes in src/app/IconSizes.h"
+    # shellcheck disable=SC2086 # one size a word
+    "$VORDA_ICON_TOOL" "$VORDA_SOURCE_DIR/src/app/resources/notext.ico" "$QT_PICTURES" $sizes "$@" ||
         fail "the icon tool wrote no pictures"
 }
 # qt_icon_exact SHOT CROP: the no-text icon on the screenshot SHOT is one of the pictures, pixel for
@@ -660,7 +665,7 @@ qt_start_plasma() {
     # KWin hands the displays it made to the programs it starts; this one writes them down, then stays
     # as a session's programs do, until the test ends it (by the pid it leaves).
     # shellcheck disable=SC2016 # expanded by the script it writes
-    printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
+    printf '#!/bin/sh\necho $$ >"$HOME/session-env.pid"\nenv >"$HOME/session-env.new" && mv "$HOME/session-env.new" "$HOME/session-env"\nexec sleep 100000\n' >"$QT_SHARED/bin/session-env"
     chmod 755 "$QT_SHARED/bin/session-env"
     unset DISPLAY
     qt_start_compositor kwin env "KWIN_COMPOSE=${QT_KWIN_COMPOSE:-Q}" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$QT_SHARED/bin/kwin_wayland" \
@@ -702,7 +707,7 @@ qt_plasma_host_registered() {
 # must be where the compositor's user can write.
 qt_plasma_screenshot() {
     local window x y
-    window=$(qt_kwin_x xdotool search --class plasmashell 2>/dev/null | while read -r id; do
+    window=$(qt_kwin_x xdotool search --onlyvisible --class plasmashell 2>/dev/null | while read -r id; do
         qt_kwin_x xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK && echo "$id"
     done | head -n 1)
     if [[ -z "$window" ]]; then
@@ -711,6 +716,11 @@ qt_plasma_screenshot() {
     fi
     read -r x y _ _ < <(qt_kwin_x xwininfo -id "$window" | awk '/Absolute upper-left X:/ {x = $NF} /Absolute upper-left Y:/ {print x, $NF}') || return 1
     qt_kwin_x convert -size 1280x800 xc:black "x:$window" -geometry "+$x+$y" -composite "$1" 2>"$DESK_DIR/plasma-screenshot.log"
+}
+# qt_compositor_has_render_node: a GPU's render node that the compositor's user may open.
+qt_compositor_has_render_node() {
+    # shellcheck disable=SC2016 # expanded by that user's shell
+    "${QT_AS_USER[@]}" sh -c 'for node in /dev/dri/renderD*; do [ -r "$node" ] && [ -w "$node" ] && exit 0; done; exit 1'
 }
 # qt_kwin_x COMMAND...: COMMAND as the compositor's user, an X11 client of KWin's XWayland.
 # Bounded: a hung X call is to fail the poll, not use up the test's time.

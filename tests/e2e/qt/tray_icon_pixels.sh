@@ -69,7 +69,7 @@ case $host in
         # KWin's XWayland, and X reads it back.
         QT_KWIN_COMPOSE=O2 qt_start_plasma bare
         shot="$QT_SHARED/runtime/screen.png" # written as the compositor's user
-        if ((QT_PLASMA_MAJOR >= 6)) && ! compgen -G '/dev/dri/renderD*' >/dev/null; then
+        if ((QT_PLASMA_MAJOR >= 6)) && ! qt_compositor_has_render_node; then
             road="plasmashell on KWin's XWayland, read back by X"
             qt_start_plasmashell xcb
             shoot() { qt_plasma_screenshot "$1"; }

@@ -8,6 +8,7 @@
 #include <QImageReader>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -36,13 +37,16 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "%s: %s lacks the 16 or the 32 pixel picture\n", argv[0], argv[1]);
             return 1;
         }
+        std::vector<int> sizes;
         for (int i = 3; i < argc; ++i) {
             bool number = false;
-            const int size = QByteArray(argv[i]).toInt(&number);
-            if (!number || size <= 0 || size > 1024) {
+            sizes.push_back(QByteArray(argv[i]).toInt(&number));
+            if (!number || sizes.back() <= 0 || sizes.back() > 1024) {
                 std::fprintf(stderr, "%s: a size is a number of pixels from 1 to 1024, not %s\n", argv[0], argv[i]);
                 return 2;
             }
+        }
+        for (const int size : sizes) {
             if (!Write(vorda::qt::TrayPicture(*drawn, QSize(size, size)), argv[0], argv[2])) {
                 return 1;
             }
