@@ -3,6 +3,8 @@
 
 #include "platform/qt/tray/DBusMenuExporter.h"
 
+#include "../OffscreenApplication.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -15,16 +17,7 @@
 namespace vorda::qt {
 namespace {
 
-QApplication& Application()
-{
-    static int argc = 3;
-    static char name[] = "test";
-    static char option[] = "-platform";
-    static char platform[] = "offscreen";
-    static char* argv[] = {name, option, platform, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
+QApplication& Application() { return OffscreenApplication(); }
 
 class ExportedMenu : public testing::Test {
 protected:

@@ -5,9 +5,10 @@
 #include "platform/qt/tray/TrayIconTheme.h"
 #include "platform/qt/tray/TrayPictures.h"
 
+#include "../OffscreenApplication.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -18,12 +19,7 @@ namespace {
 
 QIcon NoTextIcon()
 {
-    static int argc = 3;
-    static char name[] = "test";
-    static char option[] = "-platform";
-    static char platform[] = "offscreen";
-    static char* argv[] = {name, option, platform, nullptr};
-    static QGuiApplication application(argc, argv);
+    OffscreenApplication();
     return TrayIconOf(QStringLiteral(VORDA_NOTEXT_ICO));
 }
 
